@@ -1,0 +1,60 @@
+# Warnings, product placement and test registration shared by both halves.
+
+function(kaito_warnings target)
+  target_compile_options(${target} PRIVATE -Wall -Wextra -Wshadow -Wconversion -Wno-sign-conversion)
+endfunction()
+
+# A product goes to KAITO_BIN_DIR; everything else stays in its build folder.
+function(kaito_product target)
+  set_target_properties(${target} PROPERTIES RUNTIME_OUTPUT_DIRECTORY "${KAITO_BIN_DIR}")
+endfunction()
+
+# Portable code that both halves compile.
+function(kaito_portable_library name)
+  add_library(${name} STATIC ${ARGN})
+  kaito_warnings(${name})
+  target_include_directories(${name} PUBLIC "${KAITO_SOURCE_DIR}" "${CMAKE_BINARY_DIR}/generated")
+  if(KAITO_SANITIZE)
+    target_compile_options(${name} PUBLIC -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
+    target_link_options(${name} PUBLIC -fsanitize=address,undefined)
+  endif()
+endfunction()
+
+set(KAITO_GTEST_DIR /usr/src/googletest CACHE PATH "GoogleTest sources (Debian's googletest package)")
+macro(kaito_use_gtest)
+  if(NOT TARGET gtest_main)
+    set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
+    set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+    set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+    add_subdirectory("${KAITO_GTEST_DIR}" "${CMAKE_BINARY_DIR}/googletest" EXCLUDE_FROM_ALL SYSTEM)
+  endif()
+endmacro()
+
+# One GoogleTest program. Natively each TEST becomes a CTest test; under Wine
+# the whole program is one CTest test, since every Wine start costs time.
+function(kaito_gtest name)
+  cmake_parse_arguments(arg "" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
+  kaito_use_gtest()
+  add_executable(${name} ${arg_SOURCES})
+  kaito_warnings(${name})
+  target_link_libraries(${name} PRIVATE ${arg_LIBS} gtest_main)
+  target_include_directories(${name} PRIVATE "${KAITO_SOURCE_DIR}" "${KAITO_SOURCE_DIR}/tests/support")
+  if(NOT arg_TIMEOUT)
+    set(arg_TIMEOUT 120)
+  endif()
+  if(CMAKE_CROSSCOMPILING)
+    target_link_options(${name} PRIVATE -static)
+    add_test(NAME win32.${name} COMMAND ${name})
+    set_tests_properties(win32.${name} PROPERTIES TIMEOUT ${arg_TIMEOUT} LABELS "win32;${arg_LABELS}")
+  else()
+    include(GoogleTest)
+    gtest_discover_tests(${name} TEST_PREFIX "${name}." PROPERTIES TIMEOUT ${arg_TIMEOUT} LABELS "native;${arg_LABELS}")
+  endif()
+endfunction()
+
+# Code that goes into the stub: small, no exceptions, no RTTI, no unwind
+# tables, so it needs no C++ runtime DLL.
+function(kaito_stub_code target)
+  target_compile_options(${target} PRIVATE -Os -fno-exceptions -fno-rtti
+    -fno-asynchronous-unwind-tables -fno-unwind-tables -ffunction-sections -fdata-sections)
+endfunction()

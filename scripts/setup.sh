@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# Installs what kaito needs to build and test, idempotently, from Debian
+# packages, and prepares the project's own Wine prefix.  Safe to run again:
+# nothing is installed or written when it is already in place.
+set -euo pipefail
+
+here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+
+packages=(
+  cmake make g++ clang libclang-rt-14-dev googletest python3 file
+  g++-mingw-w64-i686-posix binutils-mingw-w64-i686
+  wine wine32:i386 xvfb xdotool imagemagick x11-utils fonts-ipafont-gothic locales
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+
+sudo_cmd=()
+[ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
+
+if [ "${#missing[@]}" -gt 0 ]; then
+  echo "setup: installing ${missing[*]}"
+  if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    "${sudo_cmd[@]}" dpkg --add-architecture i386
+  fi
+  "${sudo_cmd[@]}" apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+
+# Japanese locale: Wine then runs with code page 932 and Japanese command-line
+# arguments reach Win32 programs intact.
+if ! locale -a 2>/dev/null | grep -qi '^ja_JP.utf8$'; then
+  "${sudo_cmd[@]}" sed -i 's/^# *ja_JP.UTF-8 UTF-8/ja_JP.UTF-8 UTF-8/' /etc/locale.gen
+  grep -q '^ja_JP.UTF-8 UTF-8' /etc/locale.gen || echo 'ja_JP.UTF-8 UTF-8' | "${sudo_cmd[@]}" tee -a /etc/locale.gen >/dev/null
+  "${sudo_cmd[@]}" locale-gen >/dev/null
+fi
+
+"$here/scripts/wine-prefix.sh"

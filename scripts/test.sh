@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Runs every test: installs what is missing, builds both halves, then runs the
+# native tests and the Win32 tests under Wine on a private Xvfb display.
+set -euo pipefail
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+build="${KAITO_BUILD_DIR:-$root/build}"
+
+"$root/scripts/setup.sh"
+"$root/scripts/build.sh"
+
+source "$root/scripts/wine-env.sh"
+source "$root/scripts/xvfb-env.sh"
+kaito_start_xvfb
+# One persistent wineserver for the whole run: each Wine start is then quick.
+wineserver -p 60 >/dev/null 2>&1 || true
+
+cd "$build"
+ctest -j "$(nproc 2>/dev/null || echo 2)" --output-on-failure "$@"
