@@ -5,9 +5,14 @@
 #include <windows.h>
 
 #include "archive/module_instance.h"
+#include "ui/window_logic.h"
 
+// Centres `window` over `reference`, or over the primary screen when
+// `reference` is null.  Does nothing when a rectangle cannot be read.
 void CentreWindow(HWND window, HWND reference);
+
+// The running program's file name with its extension (at most 259 bytes).
 void ModuleBaseName(char* buffer, int capacity);
+
+// The caption of every message box: the base name followed by "の解凍".
 const char* AlertCaption();
-int FindChar(const char* text, int character);
-int FindLastChar(const char* text, int character);

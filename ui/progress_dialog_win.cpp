@@ -1,0 +1,161 @@
+// The progress dialog (template 132): the main loop while extraction runs.
+// A 50 ms timer polls the ExtractStatus record; its first tick starts the
+// worker, later ticks serve the worker's requests one handshake at a time
+// and close the dialog once the worker has published its Result.
+#include <windows.h>
+#include <commctrl.h>
+
+#include "extract/extract_status.h"
+#include "extract/extract_worker.h"
+#include "ui/dialogs.h"
+#include "ui/resource_ids.h"
+#include "ui/ui_state.h"
+#include "ui/ui_texts.h"
+#include "ui/window_helpers.h"
+
+// Starts ExtractWorker on a new runtime thread; false when none was created.
+// (Declared again here so this file also builds against extract_worker.h
+// versions that predate the declaration.)
+bool StartExtractWorker();
+
+namespace {
+
+constexpr UINT_PTR kTickTimerId = 0x45585044;  // bytes from the high end: E X P D
+constexpr UINT kTickPeriodMs = 50;
+constexpr LPARAM kPercentRange = 0x00640000;  // minimum 0 (low word), maximum 100 (high word)
+constexpr int kCaptionSize = kNameBufferSize + sizeof(kTextExtractingSuffix) - 1;
+
+bool WorkerStarted = false;
+// Set while a tick runs: message boxes and the overwrite question run their
+// own message loops on this thread, and the timer keeps firing inside them.
+bool InTick = false;
+
+int32_t Load(const std::atomic<int32_t>& flag) { return flag.load(std::memory_order_acquire); }
+void Clear(std::atomic<int32_t>& flag) { flag.store(0, std::memory_order_release); }
+
+void ShowPercent(HWND dialog, int percent) {
+  SendDlgItemMessageA(dialog, IDC_PROGRESS_BAR, PBM_SETPOS, static_cast<WPARAM>(percent), 0);
+  char text[16];
+  wsprintfA(text, "%d%%", percent);
+  SetDlgItemTextA(dialog, IDC_PROGRESS_TEXT, text);
+}
+
+void ShowEntryCaption(HWND dialog) {
+  char caption[kCaptionSize];
+  lstrcpynA(caption, g_extractStatus.EntryName, kNameBufferSize);
+  lstrcatA(caption, kTextExtractingSuffix);
+  SetWindowTextA(dialog, caption);
+}
+
+// Shows what the alert asks for; the caller clears Alert only afterwards.
+void ServeAlert(HWND dialog, int32_t alert) {
+  if (alert == static_cast<int32_t>(AlertCode::AskOverwrite)) {
+    g_extractStatus.Answer = RunOverwriteDialog();
+  } else if (alert >= 1 && alert <= kAlertTextCount) {
+    MessageBoxA(dialog, kAlertTexts[alert - 1], AlertCaption(), MB_OK | MB_ICONWARNING);
+  }
+}
+
+void EndTicking(HWND dialog, INT_PTR endValue) {
+  KillTimer(dialog, kTickTimerId);
+  InTick = false;
+  EndDialog(dialog, endValue);
+}
+
+// First tick: reset the exchange and start the worker.
+void StartRun(HWND dialog) {
+  g_extractStatus.PercentChanged.store(0, std::memory_order_relaxed);
+  g_extractStatus.Alert.store(0, std::memory_order_relaxed);
+  g_extractStatus.Percent = 0;
+  g_extractStatus.Result.store(0, std::memory_order_release);
+  WorkerStarted = StartExtractWorker();
+  if (!WorkerStarted) {
+    MessageBoxA(dialog, kTextCannotStartWorker, AlertCaption(), MB_OK | MB_ICONERROR);
+    EndTicking(dialog, -1);
+    return;
+  }
+  SetCursor(LoadCursorA(nullptr, MAKEINTRESOURCEA(32514)));  // IDC_WAIT
+}
+
+// A published Result ends the dialog: with 1 for Done (after the completion
+// message unless a follow-up program will run), with 2 for anything else.
+bool FinishIfPublished(HWND dialog) {
+  const int32_t result = Load(g_extractStatus.Result);
+  if (result == 0) return false;
+  const bool done = result == static_cast<int32_t>(ResultCode::Done);
+  KillTimer(dialog, kTickTimerId);
+  if (done && g_extractStatus.FollowUpName[0] == '\0')
+    MessageBoxA(dialog, kTextCompleted, AlertCaption(), MB_OK | MB_ICONINFORMATION);
+  EndTicking(dialog, done ? 1 : 2);
+  return true;
+}
+
+// Whatever of percent, caption and alert is pending is served, in that order.
+void ServePending(HWND dialog) {
+  if (Load(g_extractStatus.PercentChanged) != 0) {
+    ShowPercent(dialog, g_extractStatus.Percent);
+    Clear(g_extractStatus.PercentChanged);
+  }
+  if (Load(g_extractStatus.CaptionRequested) != 0) {
+    ShowEntryCaption(dialog);
+    Clear(g_extractStatus.CaptionRequested);
+  }
+  const int32_t alert = Load(g_extractStatus.Alert);
+  if (alert != 0) {
+    ServeAlert(dialog, alert);
+    Clear(g_extractStatus.Alert);
+  }
+}
+
+INT_PTR OnTick(HWND dialog) {
+  if (InTick) return FALSE;
+  InTick = true;
+  if (!WorkerStarted) {
+    StartRun(dialog);
+    if (!WorkerStarted) return TRUE;  // the dialog has ended
+  } else {
+    if (FinishIfPublished(dialog)) return TRUE;
+    ServePending(dialog);
+  }
+  InTick = false;
+  return FALSE;
+}
+
+void OnInit(HWND dialog) {
+  WorkerStarted = false;
+  SendDlgItemMessageA(dialog, IDC_PROGRESS_BAR, PBM_SETRANGE, 0, kPercentRange);
+  SendDlgItemMessageA(dialog, IDC_PROGRESS_BAR, PBM_SETPOS, 0, 0);
+  SetDlgItemTextA(dialog, IDC_PROGRESS_TEXT, "0%");
+  SetTimer(dialog, kTickTimerId, kTickPeriodMs, nullptr);
+  SendMessageA(dialog, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(AppIcon));
+  SendMessageA(dialog, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(AppIcon));
+  ProgressWindow = dialog;
+  CentreWindow(dialog, nullptr);
+  UpdateWindow(dialog);
+}
+
+}  // namespace
+
+bool RunProgressDialog() {
+  EnsureAppIcon();
+  return DialogBoxParamA(AppInstance(), MAKEINTRESOURCEA(IDD_PROGRESS), nullptr, ProgressDialogProc,
+                         0) == 1;
+}
+
+INT_PTR CALLBACK ProgressDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM) {
+  switch (message) {
+    case WM_INITDIALOG:
+      OnInit(window);
+      return TRUE;  // focus on the first tab stop, Abort
+    case WM_COMMAND:
+      // Abort, Esc, the close box and Alt+F4 all arrive as IDCANCEL: they only
+      // ask the worker to stop; the dialog closes when it reports.
+      if (HIWORD(wParam) == 0 && LOWORD(wParam) == IDCANCEL)
+        g_extractStatus.CancelRequested.store(1, std::memory_order_relaxed);
+      return TRUE;
+    case WM_TIMER:
+      return OnTick(window);
+    default:
+      return FALSE;
+  }
+}

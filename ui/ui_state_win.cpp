@@ -1,0 +1,13 @@
+#include "ui/ui_state.h"
+
+#include "archive/module_instance.h"
+#include "ui/resource_ids.h"
+
+HICON AppIcon = nullptr;
+uint32_t RequiredSize = 0;
+HWND ProgressWindow = nullptr;
+HWND DestinationWindow = nullptr;
+
+void EnsureAppIcon() {
+  if (AppIcon == nullptr) AppIcon = LoadIconA(AppInstance(), MAKEINTRESOURCEA(IDI_APP_ICON));
+}
