@@ -1,0 +1,158 @@
+#include "extract/extract_worker.h"
+
+#include <windows.h>
+
+#include <cstring>
+
+#include "archive/archive_reader.h"
+#include "archive/block_decoder.h"
+#include "extract/extract_status.h"
+#include "extract/output_file.h"
+
+namespace {
+
+// What the worker holds at any moment of the run.  Every way out goes
+// through Finish, which releases all of it before the outcome is published,
+// so that whoever sees Result non-zero finds every file closed.
+struct WorkerState {
+  OpenArchive archive;
+  uint8_t* data = nullptr;     // ReadEntryData's buffer: process heap
+  uint8_t* decoded = nullptr;  // DecodeBlock's block: FreeBlock
+  HANDLE output = INVALID_HANDLE_VALUE;
+};
+
+void ReleaseEntry(WorkerState* state) {
+  if (state->output != INVALID_HANDLE_VALUE) CloseHandle(state->output);
+  state->output = INVALID_HANDLE_VALUE;
+  if (state->data != nullptr) HeapFree(GetProcessHeap(), 0, state->data);
+  state->data = nullptr;
+  if (state->decoded != nullptr) FreeBlock(state->decoded);
+  state->decoded = nullptr;
+}
+
+void Finish(WorkerState* state, ResultCode result) {
+  ReleaseEntry(state);
+  CloseArchive(&state->archive);
+  PublishResult(result);
+}
+
+// A failure is told to the user first; the outcome follows once the message
+// has been closed, so the dialog never closes under its own message box.
+void Fail(WorkerState* state, AlertCode alert, ResultCode result) {
+  RaiseAlert(alert);
+  Finish(state, result);
+}
+
+ResultCode ResultFor(ReaderOutcome outcome) {
+  switch (outcome) {
+    case ReaderOutcome::CannotStart: return ResultCode::FailedStart;
+    case ReaderOutcome::ReadFailure: return ResultCode::FailedRead;
+    case ReaderOutcome::OutOfMemory: return ResultCode::FailedMemory;
+    default: return ResultCode::FailedCorrupt;
+  }
+}
+
+// The reader's failure classes share their values with the alerts that report them.
+void FailRead(WorkerState* state, ReaderOutcome outcome) {
+  Fail(state, static_cast<AlertCode>(outcome), ResultFor(outcome));
+}
+
+// DestDir followed by the entry name, as stored.  False when the two do not
+// fit the 260-byte path buffer together.
+bool JoinOutputPath(char* outputPath) {
+  size_t dirLength = std::strlen(DestDir);
+  size_t nameLength = std::strlen(g_extractStatus.EntryName);
+  if (dirLength + nameLength >= kPathBufferSize) return false;
+  std::memcpy(outputPath, DestDir, dirLength);
+  std::memcpy(outputPath + dirLength, g_extractStatus.EntryName, nameLength + 1);
+  return true;
+}
+
+FILETIME ToFileTime(const FileTime& time) { return FILETIME{time.low, time.high}; }
+
+// Writes one entry (header already read, caption shown).  False when the run
+// has ended; the outcome is then published.
+bool ExtractEntry(WorkerState* state, const EntryHeader& entry) {
+  ReaderOutcome outcome = ReadEntryData(&state->archive, entry, &state->data);
+  if (outcome != ReaderOutcome::Ok) {
+    FailRead(state, outcome);
+    return false;
+  }
+
+  char outputPath[kPathBufferSize];
+  if (JoinOutputPath(outputPath)) state->output = CreateOutputFile(outputPath);
+  if (state->output == INVALID_HANDLE_VALUE) {
+    Fail(state, AlertCode::CannotCreateFile, ResultCode::FailedCreate);
+    return false;
+  }
+
+  const uint8_t* content = state->data;
+  uint32_t size = entry.dataSize;
+  if (!EntryIsStored(entry)) {
+    uint32_t decodedSize = 0;
+    if (DecodeBlock(state->data, entry.dataSize, &state->decoded, &decodedSize, nullptr, 0) !=
+        DecodeOk) {
+      // The empty file stays: it was created before decoding began.
+      Fail(state, AlertCode::ReadFailure, ResultCode::FailedRead);
+      return false;
+    }
+    HeapFree(GetProcessHeap(), 0, state->data);
+    state->data = nullptr;
+    content = state->decoded;
+    size = decodedSize;
+  }
+
+  DWORD written = 0;
+  if (!WriteFile(state->output, content, size, &written, nullptr) || written != size) {
+    Fail(state, AlertCode::WriteFailure, ResultCode::FailedWrite);
+    return false;
+  }
+  FILETIME creation = ToFileTime(entry.creationTime);
+  FILETIME lastWrite = ToFileTime(entry.lastWriteTime);
+  SetFileTime(state->output, &creation, &lastWrite, &lastWrite);
+  ReleaseEntry(state);
+  return true;
+}
+
+}  // namespace
+
+void ExtractWorker() {
+  WorkerState state;
+  // LocateArchive consults TakeCancel after the locator is read, after the
+  // file is opened, after the size check and after the header check; it
+  // closes the file itself when it answers anything but Ok.
+  ReaderOutcome outcome = LocateArchive(TakeCancel, &state.archive);
+  if (outcome == ReaderOutcome::Cancelled) {
+    Finish(&state, ResultCode::Cancelled);
+    return;
+  }
+  if (outcome != ReaderOutcome::Ok) {
+    FailRead(&state, outcome);
+    return;
+  }
+  ReadFollowUpStrings(&state.archive, g_extractStatus.FollowUpName, g_extractStatus.FollowUpArgs);
+
+  const uint32_t entryCount = state.archive.header.entryCount;
+  for (uint32_t done = 0; done < entryCount; ++done) {
+    if (TakeCancel()) {
+      Finish(&state, ResultCode::Cancelled);
+      return;
+    }
+    EntryHeader entry;
+    outcome = ReadEntryHeader(&state.archive, &entry, g_extractStatus.EntryName);
+    if (outcome != ReaderOutcome::Ok) {
+      FailRead(&state, outcome);
+      return;
+    }
+    RequestCaption();
+    if (!ExtractEntry(&state, entry)) return;
+    // No cancel check between the one above and this one: an entry once begun
+    // is finished (or fails) before an Abort takes effect.
+    if (TakeCancel()) {
+      Finish(&state, ResultCode::Cancelled);
+      return;
+    }
+    ReportPercent(MulDiv(static_cast<int>(done + 1), 100, static_cast<int>(entryCount)));
+  }
+  Finish(&state, ResultCode::Done);
+}

@@ -1,0 +1,93 @@
+#include "extract/output_file.h"
+
+#include <cstring>
+
+#include "extract/extract_status.h"
+
+namespace {
+
+// The folder walk starts at the third byte, past a drive letter and colon, so
+// the first backslash found there is the root's and the root is never examined.
+constexpr size_t kWalkStart = 2;
+
+bool HasBackslashByte(const char* text) { return std::strchr(text, '\\') != nullptr; }
+
+// Makes sure the folder `folder` exists: a folder passes, anything else by
+// that name blocks it, and a missing one is created.  False after the alert.
+bool EnsureFolder(const char* folder) {
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA(folder, &found);
+  if (search != INVALID_HANDLE_VALUE) {
+    FindClose(search);
+    if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return true;
+    RaiseAlert(AlertCode::FileBlocksFolder);
+    return false;
+  }
+  if (CreateDirectoryA(folder, nullptr)) return true;
+  RaiseAlert(AlertCode::CannotCreateFolder);
+  return false;
+}
+
+// Examines every folder on the path from the outermost to the innermost: each
+// backslash at a character boundary behind the first one closes a folder path.
+// A double-byte character whose trail byte is 0x5C is stepped over whole, so
+// that byte is never taken for a separator.  A path with no backslash at or
+// after its third byte has no folder to examine.
+bool MakeFoldersOnPath(const char* path) {
+  // The first character boundary at or after the third byte: for a drive path
+  // that is the third byte itself.
+  const char* p = path;
+  while (*p != '\0' && p < path + kWalkStart) p = CharNextA(p);
+  while (*p != '\0' && *p != '\\') p = CharNextA(p);
+  if (*p == '\0') return true;
+  p = CharNextA(p);
+
+  char folder[kPathBufferSize];
+  while (HasBackslashByte(p)) {
+    if (*p == '\\') {
+      size_t length = static_cast<size_t>(p - path);
+      std::memcpy(folder, path, length);
+      folder[length] = '\0';
+      if (!EnsureFolder(folder)) return false;
+    }
+    p = CharNextA(p);
+  }
+  return true;
+}
+
+// Asks before an existing file is replaced.  The probe keeps the file open,
+// unshared, while the question is on screen.  False when the user chose Abort.
+bool ConfirmOverwrite(const char* path, SECURITY_ATTRIBUTES* inheritable) {
+  HANDLE probe = CreateFileA(path, GENERIC_READ, 0, inheritable, OPEN_EXISTING,
+                             FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (probe == INVALID_HANDLE_VALUE) return true;  // no such file, or held by someone else
+  lstrcpynA(g_extractStatus.OverwritePath, path, kPathBufferSize);
+  RaiseAlert(AlertCode::AskOverwrite);
+  CloseHandle(probe);
+  switch (g_extractStatus.Answer) {
+    case Abort:
+      return false;
+    case OverwriteAll:
+      SkipOverwritePrompt = 1;
+      return true;
+    default:  // Overwrite, and a question that failed to appear
+      return true;
+  }
+}
+
+void ClearReadOnly(const char* path) {
+  DWORD attributes = GetFileAttributesA(path);
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0)
+    SetFileAttributesA(path, attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
+}
+
+}  // namespace
+
+HANDLE CreateOutputFile(const char* path) {
+  if (!MakeFoldersOnPath(path)) return INVALID_HANDLE_VALUE;
+  SECURITY_ATTRIBUTES inheritable = {sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+  if (SkipOverwritePrompt == 0 && !ConfirmOverwrite(path, &inheritable)) return INVALID_HANDLE_VALUE;
+  ClearReadOnly(path);
+  return CreateFileA(path, GENERIC_WRITE, 0, &inheritable, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                     nullptr);
+}
