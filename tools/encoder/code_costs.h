@@ -1,0 +1,28 @@
+// Exact bit costs of the block format's number code, as tables the parsers
+// consult in their inner loops: a literal of rank r costs CodeBits(r), a match
+// of length n at distance d costs CodeBits(256 + d) + CodeBits(n - 3).
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "archive/block_format.h"
+
+struct CodeCosts {
+  std::array<uint8_t, kMaxDistance + 1> distanceBits{};    // index d, 1..8191
+  std::array<uint8_t, kMaxMatchLength + 1> lengthBits{};   // index n, 3..512
+  std::array<uint8_t, 256> literalBits{};                  // index: the byte value
+
+  // Literal costs follow the ranking: rankOfByte[b] is b's literal number.
+  explicit CodeCosts(const std::array<uint8_t, 256>& rankOfByte) {
+    for (uint32_t d = 1; d <= kMaxDistance; ++d)
+      distanceBits[d] = static_cast<uint8_t>(CodeBits(kFirstMatchCode + d));
+    for (uint32_t n = kMinMatchLength; n <= kMaxMatchLength; ++n)
+      lengthBits[n] = static_cast<uint8_t>(CodeBits(n - kMinMatchLength));
+    for (uint32_t b = 0; b < 256; ++b) literalBits[b] = static_cast<uint8_t>(CodeBits(rankOfByte[b]));
+  }
+
+  uint32_t Match(uint32_t length, uint32_t distance) const {
+    return uint32_t{distanceBits[distance]} + lengthBits[length];
+  }
+};

@@ -1,0 +1,14 @@
+// The rules an entry name must pass before it goes into a self-extracting file:
+// what the stub accepts, and what Windows can create as a file.
+#pragma once
+
+#include <string>
+#include <vector>
+
+// Empty when the code page 932 name is acceptable; otherwise why not.
+std::string EntryNameProblem(const std::string& name);
+
+// Empty when no two names would land on the same file on Windows (names differ
+// only in ASCII case) and no file name is also another entry's folder;
+// otherwise the index of the later name of a clashing pair in *index, and why.
+std::string NameClashProblem(const std::vector<std::string>& names, size_t* index);
