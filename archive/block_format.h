@@ -14,7 +14,8 @@ constexpr uint32_t kMinMatchLength = 3;
 // Limits of blocks as produced: an 8 KiB window and matches of 3..512 bytes.
 constexpr uint32_t kMaxDistance = 8191;
 constexpr uint32_t kMaxMatchLength = 512;
-// A prefix of more than this many one-bits cannot belong to a 32-bit number.
+// The largest class a 32-bit number can have (30 one-bits, then a zero); a
+// longer prefix starts a number of 2^32 - 2 or more, which no block can use.
 constexpr int kMaxCodeClass = 31;
 // A notification goes to the progress window after this many output bytes.
 constexpr uint32_t kNotifyInterval = 8192;

@@ -43,6 +43,12 @@ namespace {
 
 bool IsSeparator(uint8_t c) { return c == '\\' || c == '/'; }
 
+// Every double-byte code page's trail bytes start at 0x40 or above.  A lead
+// byte without such a trail byte is malformed, and how the system converts it
+// (dropped, replaced, or ending the character early) is not ours to guess, so
+// the name is refused rather than read differently from the system.
+constexpr uint8_t kLowestTrailByte = 0x40;
+
 // A component of dots and spaces only, with at least two dots, resolves to the
 // parent folder on Windows once trailing dots and spaces are stripped.
 bool IsParentLike(const uint8_t* begin, const uint8_t* end) {
@@ -67,7 +73,8 @@ bool IsSafeEntryName(const uint8_t* name, size_t length, LeadByteTest isLeadByte
   while (p < end) {
     uint8_t c = *p;
     if (c == 0) return false;  // the name would end early and name another file
-    if (isLeadByte != nullptr && isLeadByte(c) && end - p >= 2) {
+    if (isLeadByte != nullptr && isLeadByte(c)) {
+      if (end - p < 2 || p[1] < kLowestTrailByte) return false;
       p += 2;
       continue;
     }

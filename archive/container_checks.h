@@ -36,6 +36,7 @@ bool IsShiftJisLeadByte(uint8_t byte);
 // An entry name must stay below the destination folder: no leading separator,
 // no drive or stream colon, no component made only of dots and spaces with two
 // or more dots (Windows strips trailing dots and spaces, so ". ." and "...."
-// can act as ".."). Both '\' and '/' separate; a double-byte character is
-// stepped over whole, so its trail byte is never a separator or a colon.
+// can act as ".."), no zero byte. Both '\' and '/' separate; a double-byte
+// character is stepped over whole, so its trail byte is never a separator; a
+// lead byte with no valid trail byte behind it makes the name malformed.
 bool IsSafeEntryName(const uint8_t* name, size_t length, LeadByteTest isLeadByte);
