@@ -1,0 +1,100 @@
+#include "app/follow_up.h"
+
+#include <windows.h>
+
+#include <cstring>
+
+#include "archive/module_instance.h"
+#include "extract/extract_status.h"
+
+char FollowUpCommandLine[kFollowUpCommandLineSize];
+
+namespace {
+
+constexpr char kProgramOption[] = " /vrek:";
+constexpr DWORD kStartupInfoSize = 68;
+static_assert(sizeof(STARTUPINFOA) == kStartupInfoSize, "STARTUPINFOA layout");
+
+char* Append(char* out, const char* text) {
+  size_t length = strlen(text);
+  memcpy(out, text, length);
+  return out + length;
+}
+
+}  // namespace
+
+size_t FollowUpCommandLineLength(const char* destDir, const char* followUpName,
+                                 const char* programPath, const char* followUpArgs) {
+  size_t length = 1 + strlen(destDir) + strlen(followUpName) + 1 + strlen(kProgramOption) + 1 +
+                  strlen(programPath) + 1;
+  if (followUpArgs[0] != '\0') length += 1 + strlen(followUpArgs);
+  return length;
+}
+
+void ComposeFollowUpCommandLine(char* buffer, const char* destDir, const char* followUpName,
+                                const char* programPath, const char* followUpArgs) {
+  char* out = buffer;
+  out = Append(out, "\"");
+  out = Append(out, destDir);
+  out = Append(out, followUpName);
+  out = Append(out, "\"");
+  out = Append(out, kProgramOption);
+  out = Append(out, "\"");
+  out = Append(out, programPath);
+  out = Append(out, "\"");
+  if (followUpArgs[0] != '\0') {
+    out = Append(out, " ");
+    out = Append(out, followUpArgs);
+  }
+  *out = '\0';
+}
+
+bool LaunchFollowUp() {
+  if (g_extractStatus.Result.load(std::memory_order_acquire) !=
+          static_cast<int32_t>(ResultCode::Done) ||
+      g_extractStatus.FollowUpName[0] == '\0') {
+    return false;
+  }
+
+  char programPath[kProgramPathBufferSize] = {};
+  GetModuleFileNameA(AppInstance(), programPath, kProgramPathBufferSize);
+  programPath[kProgramPathBufferSize - 1] = '\0';  // a truncated path is not terminated on XP
+
+  // A line that does not fit the fixed buffer is composed whole in a heap
+  // buffer: cutting it would start another program or lose arguments.
+  size_t length = FollowUpCommandLineLength(DestDir, g_extractStatus.FollowUpName, programPath,
+                                            g_extractStatus.FollowUpArgs);
+  char* commandLine = FollowUpCommandLine;
+  char* grownBuffer = nullptr;
+  if (length >= kFollowUpCommandLineSize) {
+    grownBuffer = static_cast<char*>(HeapAlloc(GetProcessHeap(), 0, length + 1));
+    if (grownBuffer == nullptr) return false;
+    commandLine = grownBuffer;
+  }
+  ComposeFollowUpCommandLine(commandLine, DestDir, g_extractStatus.FollowUpName, programPath,
+                             g_extractStatus.FollowUpArgs);
+
+  STARTUPINFOA startup;
+  memset(&startup, 0, sizeof startup);
+  startup.cb = kStartupInfoSize;
+  PROCESS_INFORMATION child;
+  memset(&child, 0, sizeof child);
+  BOOL started = CreateProcessA(nullptr, commandLine, nullptr, nullptr, FALSE,
+                                CREATE_NEW_PROCESS_GROUP, nullptr, DestDir, &startup, &child);
+  if (grownBuffer != nullptr) HeapFree(GetProcessHeap(), 0, grownBuffer);
+  if (!started) return false;
+  CloseHandle(child.hThread);
+
+  // A child without a message queue (a console program) fails this wait at
+  // once; it is then simply waited for to end like any other.
+  WaitForInputIdle(child.hProcess, INFINITE);
+
+  // Polls without pause until the child has ended; a failed wait ends the
+  // poll too, since nothing more can be learnt about the child.
+  for (;;) {
+    DWORD state = WaitForSingleObject(child.hProcess, 0);
+    if (state == WAIT_OBJECT_0 || state == WAIT_FAILED) break;
+  }
+  CloseHandle(child.hProcess);
+  return true;
+}

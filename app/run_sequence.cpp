@@ -1,0 +1,31 @@
+#include "app/run_sequence.h"
+
+#include <windows.h>
+
+#include "app/auto_destination.h"
+#include "app/follow_up.h"
+#include "archive/archive_reader.h"
+#include "archive/module_instance.h"
+#include "ui/dialogs.h"
+#include "ui/resource_ids.h"
+#include "ui/ui_state.h"
+
+int AutomaticMode;
+
+bool ChooseDestination() {
+  // Stored before the branch: the destination dialog shows it.
+  RequiredSize = ReadArchiveSummary(&AutomaticMode);
+  if (!AutomaticMode) {
+    if (AppIcon == nullptr) AppIcon = LoadIconA(AppInstance(), MAKEINTRESOURCEA(IDI_APP_ICON));
+    INT_PTR choice = DialogBoxParamA(AppInstance(), MAKEINTRESOURCEA(IDD_DESTINATION), nullptr,
+                                     DestinationDialogProc, 0);
+    return choice == IDOK;
+  }
+  return ChooseAutomaticDestination(RequiredSize);
+}
+
+void RunStub() {
+  if (!ChooseDestination()) return;
+  if (!RunProgressDialog()) return;
+  LaunchFollowUp();
+}
