@@ -16,3 +16,6 @@ wineserver -p 60 >/dev/null 2>&1 || true
 
 cd "$build"
 ctest -j "$(nproc 2>/dev/null || echo 2)" --output-on-failure "$@"
+
+# The portable code once more under ASan and UBSan, in its own build ($build/sanitize).
+"$root/scripts/sanitize.sh" "$@"
