@@ -12,7 +12,9 @@
 #include "archive/archive_format.h"
 #include "archive/reader_outcome.h"
 
-// Answers true when the run is to stop; consulted at three points of LocateArchive.
+// Answers true when the run is to stop; consulted at three points of
+// LocateArchive: once the locator is known, after the file is opened, and
+// after the file size is checked.
 using CancelTest = bool (*)();
 
 struct OpenArchive {
@@ -29,8 +31,8 @@ ReaderOutcome LocateArchiveAt(const char* path, uint32_t locator, CancelTest can
                               OpenArchive* archive);
 
 // Tests only: makes LocateArchive and ReadArchiveSummary read this file with
-// this locator instead of the program's own file and resource.  A null path
-// restores the normal behaviour.
+// this locator instead of the program's own file and resource.  The path is
+// kept, not copied.  A null path restores the normal behaviour.
 void OverrideArchiveSource(const char* path, uint32_t locator);
 
 // Reads the locator value from the module's "VAL" resource 133.

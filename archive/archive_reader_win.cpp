@@ -21,18 +21,20 @@ bool Cancelled(CancelTest cancel) { return cancel != nullptr && cancel(); }
 bool IsSystemLeadByte(uint8_t byte) { return IsDBCSLeadByte(byte) != FALSE; }
 
 // Reads exactly `size` bytes at the current position.  A failed call is a
-// ReadFailure; fewer bytes than asked (the file changed under us, since every
-// size was checked against the trailer first) is a CorruptArchive.
+// ReadFailure; fewer bytes than asked (declared sizes running past the end of
+// the file) is a CorruptArchive.  `position` follows the file pointer either way.
 ReaderOutcome ReadExactly(OpenArchive* archive, void* buffer, uint32_t size) {
   DWORD got = 0;
   if (!ReadFile(archive->file, buffer, size, &got, nullptr)) return ReaderOutcome::ReadFailure;
-  if (got != size) return ReaderOutcome::CorruptArchive;
-  archive->position += size;
-  return ReaderOutcome::Ok;
+  archive->position += got;
+  return got == size ? ReaderOutcome::Ok : ReaderOutcome::CorruptArchive;
 }
 
+// The steps after the locator is known, with the cancel test consulted after
+// the locator, after the open and after the size check.
 ReaderOutcome OpenAndCheck(const char* path, uint32_t locator, CancelTest cancel,
                            OpenArchive* archive) {
+  if (Cancelled(cancel)) return ReaderOutcome::Cancelled;
   SECURITY_ATTRIBUTES inheritable = {sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
   HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, &inheritable, OPEN_EXISTING,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -54,7 +56,9 @@ ReaderOutcome OpenAndCheck(const char* path, uint32_t locator, CancelTest cancel
   archive->trailerPosition = fileSize - kTrailerSize;
   if (Cancelled(cancel)) return ReaderOutcome::Cancelled;
 
-  SetFilePointer(file, static_cast<LONG>(locator), nullptr, FILE_BEGIN);
+  // The seek takes a signed offset: a locator of 2 GiB or more cannot be reached.
+  if (SetFilePointer(file, static_cast<LONG>(locator), nullptr, FILE_BEGIN) != locator)
+    return ReaderOutcome::CorruptArchive;
   archive->position = locator;
   uint8_t header[kArchiveHeaderSize];
   ReaderOutcome outcome = ReadExactly(archive, header, kArchiveHeaderSize);
@@ -108,7 +112,6 @@ ReaderOutcome LocateArchiveAt(const char* path, uint32_t locator, CancelTest can
   archive->trailerPosition = 0;
   std::memset(&archive->header, 0, sizeof archive->header);
   ReaderOutcome outcome = OpenAndCheck(path, locator, cancel, archive);
-  if (outcome == ReaderOutcome::Ok && Cancelled(cancel)) outcome = ReaderOutcome::Cancelled;
   if (outcome != ReaderOutcome::Ok) CloseArchive(archive);
   return outcome;
 }
@@ -118,7 +121,6 @@ ReaderOutcome LocateArchive(CancelTest cancel, OpenArchive* archive) {
   char path[kModulePathSize];
   uint32_t locator = 0;
   if (!FindOwnArchive(path, kModulePathSize, &locator)) return ReaderOutcome::CannotStart;
-  if (Cancelled(cancel)) return ReaderOutcome::Cancelled;
   return LocateArchiveAt(path, locator, cancel, archive);
 }
 

@@ -1,0 +1,384 @@
+// The stub's Win32 reader, on real files: every container check gives its
+// failure class, no declared size makes it read or allocate past the trailer
+// or write past a buffer, unsafe names are refused, the cancel test is
+// consulted at exactly three points, and the file is closed on every path.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <cstring>
+#include <string>
+
+#include "archive/archive_reader.h"
+#include "archive_bytes.h"
+#include "win_test_files.h"
+
+namespace {
+
+constexpr uint32_t kStubSize = 3000;
+
+struct ReadEntry {
+  ReaderOutcome headerOutcome;
+  EntryHeader header;
+  std::string name;
+  ReaderOutcome dataOutcome;
+  std::string data;
+};
+
+// ReadEntryHeader, then ReadEntryData when the header was read.
+ReadEntry NextEntry(OpenArchive* archive) {
+  ReadEntry e{};
+  char name[kNameBufferSize];
+  e.headerOutcome = ReadEntryHeader(archive, &e.header, name);
+  if (e.headerOutcome != ReaderOutcome::Ok) return e;
+  e.name = std::string(name, strnlen(name, kNameBufferSize));
+  uint8_t* data = nullptr;
+  e.dataOutcome = ReadEntryData(archive, e.header, &data);
+  if (e.dataOutcome == ReaderOutcome::Ok) {
+    EXPECT_NE(data, nullptr);
+    e.data.assign(reinterpret_cast<char*>(data), e.header.dataSize);
+    HeapFree(GetProcessHeap(), 0, data);
+  }
+  return e;
+}
+
+ReaderOutcome Locate(const TempFile& file, uint32_t locator, OpenArchive* archive, CancelTest cancel = nullptr) {
+  return LocateArchiveAt(file.path(), locator, cancel, archive);
+}
+
+// An archive with one stored entry, ready for a trailer.
+ArchiveBytes OneEntryArchive(const std::string& name, uint16_t automaticMode = 0) {
+  ArchiveBytes a(kStubSize);
+  a.Header(ArchiveBytes::MakeHeader(1, 5, automaticMode)).Entry({name, "hello"});
+  return a;
+}
+
+// The outcome of the first entry header of an archive holding that one entry.
+ReaderOutcome FirstEntryOutcome(ArchiveBytes& archiveBytes, const char* fileName) {
+  TempFile file(fileName, archiveBytes.bytes());
+  OpenArchive archive;
+  EXPECT_EQ(Locate(file, archiveBytes.locator(), &archive), ReaderOutcome::Ok);
+  char followUpName[kFollowUpBufferSize], followUpArgs[kFollowUpBufferSize];
+  ReadFollowUpStrings(&archive, followUpName, followUpArgs);
+  ReaderOutcome outcome = NextEntry(&archive).headerOutcome;
+  CloseArchive(&archive);
+  return outcome;
+}
+
+int g_cancelCalls = 0;
+int g_cancelAt = 0;  // the consultation that answers true; 0: never
+bool CountingCancel() { return ++g_cancelCalls == g_cancelAt; }
+
+}  // namespace
+
+TEST(ArchiveReaderWin, WalksAValidArchive) {
+  ArchiveBytes a(kStubSize);
+  a.Header(ArchiveBytes::MakeHeader(2, 5 + 300, 0, 9, 2)).Text("setup.exe").Text("/q");
+  TestEntry stored{"readme.txt", "hello", true, {0x89ABCDEF, 0x01D9F000}, {0x76543210, 0x01DA0000}};
+  TestEntry packed{"dir\\sub\\data.bin", std::string(300, 'z'), false};
+  a.Entry(stored).Entry(packed).Trailer();
+  TempFile file("valid.bin", a.bytes());
+
+  OpenArchive archive;
+  ASSERT_EQ(Locate(file, a.locator(), &archive), ReaderOutcome::Ok);
+  EXPECT_EQ(archive.position, kStubSize + 16);
+  EXPECT_EQ(archive.header.entryCount, 2);
+  char followUpName[kFollowUpBufferSize], followUpArgs[kFollowUpBufferSize];
+  std::memset(followUpName, 'x', sizeof followUpName);
+  std::memset(followUpArgs, 'x', sizeof followUpArgs);
+  ReadFollowUpStrings(&archive, followUpName, followUpArgs);
+  EXPECT_STREQ(followUpName, "setup.exe");
+  EXPECT_STREQ(followUpArgs, "/q");
+  EXPECT_EQ(followUpName[kFollowUpBufferSize - 1], 0);
+
+  ReadEntry first = NextEntry(&archive);
+  ASSERT_EQ(first.headerOutcome, ReaderOutcome::Ok);
+  ASSERT_EQ(first.dataOutcome, ReaderOutcome::Ok);
+  EXPECT_EQ(first.name, "readme.txt");
+  EXPECT_TRUE(EntryIsStored(first.header));
+  EXPECT_EQ(first.header.creationTime.low, 0x89ABCDEFu);
+  EXPECT_EQ(first.header.creationTime.high, 0x01D9F000u);
+  EXPECT_EQ(first.header.lastWriteTime.low, 0x76543210u);
+  EXPECT_EQ(first.data, "hello");
+
+  ReadEntry second = NextEntry(&archive);
+  ASSERT_EQ(second.dataOutcome, ReaderOutcome::Ok);
+  EXPECT_EQ(second.name, "dir\\sub\\data.bin");
+  EXPECT_FALSE(EntryIsStored(second.header));
+  EXPECT_EQ(second.data, std::string(300, 'z'));
+  EXPECT_EQ(archive.position, archive.trailerPosition);
+  CloseArchive(&archive);
+  EXPECT_TRUE(file.NotOpenElsewhere());
+}
+
+TEST(ArchiveReaderWin, OpensForSharedReadingWithAnInheritableHandle) {
+  ArchiveBytes a = OneEntryArchive("a.txt");
+  a.Trailer();
+  TempFile file("sharing.bin", a.bytes());
+  OpenArchive archive;
+  ASSERT_EQ(Locate(file, a.locator(), &archive), ReaderOutcome::Ok);
+  DWORD flags = 0;
+  ASSERT_TRUE(GetHandleInformation(archive.file, &flags));
+  EXPECT_TRUE(flags & HANDLE_FLAG_INHERIT);
+  HANDLE reader = CreateFileA(file.path(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  EXPECT_NE(reader, INVALID_HANDLE_VALUE) << "a second reader is let in";
+  if (reader != INVALID_HANDLE_VALUE) CloseHandle(reader);
+  EXPECT_FALSE(file.NotOpenElsewhere()) << "writers are kept out";
+  CloseArchive(&archive);
+  EXPECT_TRUE(file.NotOpenElsewhere());
+}
+
+TEST(ArchiveReaderWin, TrailerMismatchIsCorruptAndClosesTheFile) {
+  ArchiveBytes a = OneEntryArchive("a.txt");
+  a.Trailer();
+  std::vector<uint8_t> truncated(a.bytes().begin(), a.bytes().end() - 1);
+  std::vector<uint8_t> appended = a.bytes();
+  appended.push_back(0);
+  for (const std::vector<uint8_t>* bytes : {&truncated, &appended}) {
+    TempFile file("trailer.bin", *bytes);
+    OpenArchive archive;
+    EXPECT_EQ(Locate(file, a.locator(), &archive), ReaderOutcome::CorruptArchive);
+    EXPECT_EQ(archive.file, INVALID_HANDLE_VALUE);
+    EXPECT_TRUE(file.NotOpenElsewhere());
+    int automatic = 1;
+    EXPECT_EQ(ReadArchiveSummaryAt(file.path(), a.locator(), &automatic), 0u);
+    EXPECT_EQ(automatic, 0);
+    EXPECT_TRUE(file.NotOpenElsewhere());
+  }
+}
+
+TEST(ArchiveReaderWin, FilesTooShortForHeaderOrTrailerAreRefused) {
+  ArchiveBytes a(kStubSize);
+  a.Text(std::string(15, 'h')).Trailer();  // stub + 15 + trailer < L + 20
+  TempFile file("short.bin", a.bytes());
+  OpenArchive archive;
+  EXPECT_EQ(Locate(file, a.locator(), &archive), ReaderOutcome::CorruptArchive);
+  EXPECT_TRUE(file.NotOpenElsewhere());
+
+  TempFile tiny("tiny.bin", {1, 2, 3});  // fewer than 4 bytes for the trailer
+  EXPECT_EQ(Locate(tiny, 0x00030201, &archive), ReaderOutcome::ReadFailure);
+  EXPECT_TRUE(tiny.NotOpenElsewhere());
+}
+
+TEST(ArchiveReaderWin, BadHeadersAreCorrupt) {
+  ArchiveHeader badMagic = ArchiveBytes::MakeHeader(1);
+  badMagic.magic = 0x4C42;
+  ArchiveHeader size17 = ArchiveBytes::MakeHeader(1);
+  size17.headerSize = 17;
+  ArchiveHeader longName = ArchiveBytes::MakeHeader(0, 0, 0, 260, 0);
+  for (const ArchiveHeader& header : {badMagic, size17, longName}) {
+    ArchiveBytes a(kStubSize);
+    a.Header(header).Text(std::string(300, 'n')).Trailer();
+    TempFile file("header.bin", a.bytes());
+    OpenArchive archive;
+    EXPECT_EQ(Locate(file, a.locator(), &archive), ReaderOutcome::CorruptArchive);
+    EXPECT_TRUE(file.NotOpenElsewhere());
+  }
+}
+
+TEST(ArchiveReaderWin, NoEntriesStillReadsTheFollowUpStrings) {
+  ArchiveBytes a(kStubSize);
+  std::string name(259, 'p');
+  a.Header(ArchiveBytes::MakeHeader(0, 0, 0, 259, 2)).Text(name).Text("-x").Trailer();
+  TempFile file("empty.bin", a.bytes());
+  OpenArchive archive;
+  ASSERT_EQ(Locate(file, a.locator(), &archive), ReaderOutcome::Ok);
+  EXPECT_EQ(archive.header.entryCount, 0);
+  char followUpName[kFollowUpBufferSize], followUpArgs[kFollowUpBufferSize];
+  std::memset(followUpName, 'x', sizeof followUpName);
+  ReadFollowUpStrings(&archive, followUpName, followUpArgs);
+  EXPECT_EQ(std::string(followUpName), name);  // 259 bytes and the terminating zero
+  EXPECT_STREQ(followUpArgs, "-x");
+  CloseArchive(&archive);
+}
+
+TEST(ArchiveReaderWin, ArgumentsWithoutANameAreNotReadSoTheEntryIsCorrupt) {
+  ArchiveBytes a(kStubSize);
+  a.Header(ArchiveBytes::MakeHeader(1, 5, 0, 0, 5)).Text("hello").Entry({"a.txt", "hello"}).Trailer();
+  TempFile file("args.bin", a.bytes());
+  OpenArchive archive;
+  ASSERT_EQ(Locate(file, a.locator(), &archive), ReaderOutcome::Ok);
+  char followUpName[kFollowUpBufferSize], followUpArgs[kFollowUpBufferSize];
+  ReadFollowUpStrings(&archive, followUpName, followUpArgs);
+  EXPECT_STREQ(followUpName, "");
+  EXPECT_STREQ(followUpArgs, "");
+  EXPECT_EQ(NextEntry(&archive).headerOutcome, ReaderOutcome::CorruptArchive);
+  CloseArchive(&archive);
+}
+
+TEST(ArchiveReaderWin, EntryHeaderChecks) {
+  ArchiveBytes noName(kStubSize);
+  noName.Header(ArchiveBytes::MakeHeader(1)).RawEntry(0x8000, 0, "", "").Trailer();
+  EXPECT_EQ(FirstEntryOutcome(noName, "noname.bin"), ReaderOutcome::CorruptArchive);
+
+  ArchiveBytes badMagic(kStubSize);
+  badMagic.Header(ArchiveBytes::MakeHeader(1)).Entry({"a.txt", "x"}).Trailer();
+  badMagic.bytes()[kStubSize + 16] = 'G';
+  EXPECT_EQ(FirstEntryOutcome(badMagic, "entrymagic.bin"), ReaderOutcome::CorruptArchive);
+}
+
+TEST(ArchiveReaderWin, EmptyStoredEntryAndBytesBeforeTheTrailer) {
+  ArchiveBytes a(kStubSize);
+  TestEntry empty{"empty.txt", "", true, {5, 6}, {7, 8}};
+  a.Header(ArchiveBytes::MakeHeader(2, 3)).Entry(empty).Entry({"b.txt", "abc"}).Text(std::string(100, '\xEE')).Trailer();
+  TempFile file("emptyentry.bin", a.bytes());
+  OpenArchive archive;
+  ASSERT_EQ(Locate(file, a.locator(), &archive), ReaderOutcome::Ok);
+  char followUpName[kFollowUpBufferSize], followUpArgs[kFollowUpBufferSize];
+  ReadFollowUpStrings(&archive, followUpName, followUpArgs);
+  ReadEntry first = NextEntry(&archive);
+  ASSERT_EQ(first.dataOutcome, ReaderOutcome::Ok);
+  EXPECT_EQ(first.data, "");
+  EXPECT_EQ(first.header.creationTime.low, 5u);
+  EXPECT_EQ(first.header.lastWriteTime.low, 7u);
+  ReadEntry second = NextEntry(&archive);
+  ASSERT_EQ(second.dataOutcome, ReaderOutcome::Ok);
+  EXPECT_EQ(second.data, "abc");
+  CloseArchive(&archive);
+}
+
+TEST(ArchiveReaderWin, SummaryReportsAutomaticModeAndRequiredSize) {
+  for (uint16_t mode : {uint16_t{0}, uint16_t{1}, uint16_t{2}}) {
+    ArchiveBytes a(kStubSize);
+    a.Header(ArchiveBytes::MakeHeader(1, 123456, mode)).Entry({"a.txt", "x"}).Trailer();
+    TempFile file("summary.bin", a.bytes());
+    int automatic = 7;
+    EXPECT_EQ(ReadArchiveSummaryAt(file.path(), a.locator(), &automatic), 123456u);
+    EXPECT_EQ(automatic, mode != 0 ? 1 : 0);
+    EXPECT_EQ(ReadArchiveSummaryAt(file.path(), a.locator(), nullptr), 123456u);
+    EXPECT_TRUE(file.NotOpenElsewhere());
+  }
+}
+
+TEST(ArchiveReaderWin, OverlongNamesAreRefusedWithoutWritingPastTheBuffer) {
+  ArchiveBytes fits(kStubSize);
+  std::string name519(519, 'n');
+  fits.Header(ArchiveBytes::MakeHeader(1)).Entry({name519, "x"}).Trailer();
+  EXPECT_EQ(FirstEntryOutcome(fits, "name519.bin"), ReaderOutcome::Ok);
+
+  ArchiveBytes tooLong(kStubSize);
+  tooLong.Header(ArchiveBytes::MakeHeader(1)).Entry({std::string(520, 'n'), "x"}).Trailer();
+  TempFile file("name520.bin", tooLong.bytes());
+  OpenArchive archive;
+  ASSERT_EQ(Locate(file, tooLong.locator(), &archive), ReaderOutcome::Ok);
+  char followUpName[kFollowUpBufferSize], followUpArgs[kFollowUpBufferSize];
+  ReadFollowUpStrings(&archive, followUpName, followUpArgs);
+  char name[kNameBufferSize + 64];
+  std::memset(name, '#', sizeof name);
+  EntryHeader entry;
+  EXPECT_EQ(ReadEntryHeader(&archive, &entry, name), ReaderOutcome::CorruptArchive);
+  EXPECT_EQ(std::string(name + kNameBufferSize, 64), std::string(64, '#'));
+  CloseArchive(&archive);
+}
+
+TEST(ArchiveReaderWin, DeclaredSizesPastTheTrailerAreCorruptBeforeAllocating) {
+  // dataSize one byte too many, and one that no heap could satisfy: both are
+  // refused as corrupt, not read short and not answered with OutOfMemory.
+  for (uint32_t dataSize : {6u, 0xFFFFFFF0u}) {
+    ArchiveBytes a(kStubSize);
+    a.Header(ArchiveBytes::MakeHeader(1)).RawEntry(0x8005, dataSize, "a.txt", "hello").Trailer();
+    TempFile file("datasize.bin", a.bytes());
+    OpenArchive archive;
+    ASSERT_EQ(Locate(file, a.locator(), &archive), ReaderOutcome::Ok);
+    char followUpName[kFollowUpBufferSize], followUpArgs[kFollowUpBufferSize];
+    ReadFollowUpStrings(&archive, followUpName, followUpArgs);
+    ReadEntry e = NextEntry(&archive);
+    EXPECT_EQ(e.headerOutcome, ReaderOutcome::Ok);
+    EXPECT_EQ(e.dataOutcome, ReaderOutcome::CorruptArchive) << dataSize;
+    CloseArchive(&archive);
+  }
+  // A name running into the trailer.
+  ArchiveBytes longName(kStubSize);
+  longName.Header(ArchiveBytes::MakeHeader(1)).RawEntry(0x8000 | 300, 0, "short", "").Trailer();
+  EXPECT_EQ(FirstEntryOutcome(longName, "namesize.bin"), ReaderOutcome::CorruptArchive);
+
+  // More entries announced than present: the next header would overlap the trailer.
+  ArchiveBytes missing(kStubSize);
+  missing.Header(ArchiveBytes::MakeHeader(2)).Entry({"a.txt", "x"}).Trailer();
+  TempFile file("count.bin", missing.bytes());
+  OpenArchive archive;
+  ASSERT_EQ(Locate(file, missing.locator(), &archive), ReaderOutcome::Ok);
+  char followUpName[kFollowUpBufferSize], followUpArgs[kFollowUpBufferSize];
+  ReadFollowUpStrings(&archive, followUpName, followUpArgs);
+  EXPECT_EQ(NextEntry(&archive).dataOutcome, ReaderOutcome::Ok);
+  EXPECT_EQ(NextEntry(&archive).headerOutcome, ReaderOutcome::CorruptArchive);
+  CloseArchive(&archive);
+}
+
+TEST(ArchiveReaderWin, NamesLeavingTheDestinationAreRefused) {
+  for (const char* name : {"..\\evil.exe", "a/../../b", "\\abs.txt", "/abs.txt", "C:evil", "x:stream", ". .\\x"}) {
+    ArchiveBytes a = OneEntryArchive(name);
+    a.Trailer();
+    EXPECT_EQ(FirstEntryOutcome(a, "traversal.bin"), ReaderOutcome::CorruptArchive) << name;
+  }
+  // ソ (83 5C) and 表 (95 5C) under the system's code page 932: the 0x5C is no separator.
+  for (const char* name : {"\x83\x5C..\\file.txt", "\x95\x5C\\\x95\x5C.txt"}) {
+    ArchiveBytes a = OneEntryArchive(name);
+    a.Trailer();
+    EXPECT_EQ(FirstEntryOutcome(a, "japanese.bin"), ReaderOutcome::Ok) << name;
+  }
+}
+
+TEST(ArchiveReaderWin, CancelIsConsultedAtThreePointsAndClosesTheFile) {
+  ArchiveBytes a = OneEntryArchive("a.txt");
+  a.Trailer();
+  TempFile file("cancel.bin", a.bytes());
+  for (int point = 1; point <= 3; ++point) {
+    g_cancelCalls = 0;
+    g_cancelAt = point;
+    OpenArchive archive;
+    EXPECT_EQ(Locate(file, a.locator(), &archive, CountingCancel), ReaderOutcome::Cancelled) << point;
+    EXPECT_EQ(g_cancelCalls, point);
+    EXPECT_EQ(archive.file, INVALID_HANDLE_VALUE);
+    EXPECT_TRUE(file.NotOpenElsewhere()) << point;
+  }
+  g_cancelCalls = 0;
+  g_cancelAt = 0;
+  OpenArchive archive;
+  EXPECT_EQ(Locate(file, a.locator(), &archive, CountingCancel), ReaderOutcome::Ok);
+  EXPECT_EQ(g_cancelCalls, 3);
+  CloseArchive(&archive);
+
+  // A check that fails before a later point is reported, not cancelled.
+  TempFile broken("cancel_broken.bin", std::vector<uint8_t>(a.bytes().begin(), a.bytes().end() - 1));
+  g_cancelCalls = 0;
+  g_cancelAt = 3;
+  EXPECT_EQ(Locate(broken, a.locator(), &archive, CountingCancel), ReaderOutcome::CorruptArchive);
+  EXPECT_EQ(g_cancelCalls, 2);
+}
+
+TEST(ArchiveReaderWin, MissingFileCannotStart) {
+  OpenArchive archive;
+  EXPECT_EQ(LocateArchiveAt("C:\\no\\such\\kaito\\file.exe", 100, nullptr, &archive), ReaderOutcome::CannotStart);
+  EXPECT_EQ(ReadArchiveSummaryAt("C:\\no\\such\\kaito\\file.exe", 100, nullptr), 0u);
+}
+
+TEST(ArchiveReaderWin, OverrideRedirectsTheOwnFileEntryPoints) {
+  ArchiveBytes a = OneEntryArchive("a.txt", 1);
+  a.Trailer();
+  TempFile file("override.bin", a.bytes());
+  OverrideArchiveSource(file.path(), a.locator());
+  OpenArchive archive;
+  g_cancelCalls = 0;
+  g_cancelAt = 0;
+  EXPECT_EQ(LocateArchive(CountingCancel, &archive), ReaderOutcome::Ok);
+  EXPECT_EQ(g_cancelCalls, 3);
+  CloseArchive(&archive);
+  g_cancelCalls = 0;
+  g_cancelAt = 1;
+  EXPECT_EQ(LocateArchive(CountingCancel, &archive), ReaderOutcome::Cancelled);
+  int automatic = 0;
+  EXPECT_EQ(ReadArchiveSummary(&automatic), 5u);
+  EXPECT_EQ(automatic, 1);
+
+  // This test program carries no locator resource of its own.
+  OverrideArchiveSource(nullptr, 0);
+  uint32_t locator = 0;
+  EXPECT_FALSE(ReadLocator(GetModuleHandleA(nullptr), &locator));
+  EXPECT_EQ(LocateArchive(nullptr, &archive), ReaderOutcome::CannotStart);
+  EXPECT_EQ(archive.file, INVALID_HANDLE_VALUE);
+  automatic = 1;
+  EXPECT_EQ(ReadArchiveSummary(&automatic), 0u);
+  EXPECT_EQ(automatic, 0);
+  EXPECT_TRUE(file.NotOpenElsewhere());
+}
