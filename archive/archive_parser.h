@@ -1,0 +1,57 @@
+// The host tools' reader of a self-extracting file: the same checks, in the
+// same order, as the stub's reader, over any byte source (a file read as it
+// goes, or a whole image in memory), with every refusal reported as what is
+// wrong and at which file offset.  Portable: no <windows.h>, no exceptions.
+#pragma once
+
+#include <cstdint>
+
+#include "archive/archive_format.h"
+#include "archive/container_checks.h"
+#include "archive/reader_outcome.h"
+
+// Reads exactly `size` bytes at `offset`; false when the read fails.
+using ReadAtFunction = bool (*)(void* context, uint32_t offset, void* buffer, uint32_t size);
+
+struct ArchiveSource {
+  ReadAtFunction readAt;
+  void* context;
+  uint64_t fileSize;
+};
+
+struct ParseError {
+  ReaderOutcome outcome;  // the class the stub would report
+  uint32_t offset;        // where in the file the fault lies
+  const char* what;       // a short English description
+};
+
+struct ArchiveParser {
+  ArchiveSource source;
+  uint32_t locator;          // L: the stub's length, where the archive begins
+  uint32_t trailerPosition;  // file size - 4
+  ArchiveHeader header;
+  char followUpName[kFollowUpBufferSize];  // zero-terminated
+  char followUpArgs[kFollowUpBufferSize];
+  uint32_t position;      // the next unread byte
+  uint32_t entriesRead;
+};
+
+struct ParsedEntry {
+  uint32_t headerOffset;
+  EntryHeader header;
+  uint8_t name[kNameBufferSize];  // zero-terminated
+  uint32_t nameLength;
+  uint32_t dataOffset;
+  uint32_t dataSize;
+};
+
+// Checks the trailer against `locator`, the file size, the archive header and
+// the follow-up strings; leaves the parser in front of the first entry.
+bool OpenArchiveParser(const ArchiveSource& source, uint32_t locator, ArchiveParser* parser,
+                       ParseError* error);
+
+// Reads the next entry's header and name and steps over its data (not read).
+// The name must be safe, judged with `isLeadByte` (null: single-byte names).
+// Call at most header.entryCount times.
+bool NextEntry(ArchiveParser* parser, LeadByteTest isLeadByte, ParsedEntry* entry,
+               ParseError* error);

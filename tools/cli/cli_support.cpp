@@ -1,0 +1,65 @@
+#include "tools/cli/cli_support.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+
+#include "tools/cli/host_platform.h"
+
+std::filesystem::path PathFromUtf8(const std::string& text) { return std::filesystem::u8path(text); }
+std::string PathToUtf8(const std::filesystem::path& path) { return path.u8string(); }
+
+std::string SystemErrorText() { return errno != 0 ? std::strerror(errno) : "unknown error"; }
+
+std::vector<uint8_t> ReadWholeFile(const std::filesystem::path& path) {
+  errno = 0;
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw CommandFailure("cannot read " + PathToUtf8(path) + ": " + SystemErrorText());
+  in.seekg(0, std::ios::end);
+  std::streamoff size = in.tellg();
+  in.seekg(0, std::ios::beg);
+  if (size < 0) throw CommandFailure("cannot read " + PathToUtf8(path));
+  std::vector<uint8_t> data(static_cast<size_t>(size));
+  if (size > 0 && !in.read(reinterpret_cast<char*>(data.data()), size))
+    throw CommandFailure("cannot read " + PathToUtf8(path) + ": " + SystemErrorText());
+  return data;
+}
+
+void ProgressBar::Show(uint64_t done, const std::string& label) {
+  if (!enabled_) return;
+  auto now = std::chrono::steady_clock::now();
+  if (drawn_ && now - last_ < std::chrono::milliseconds(100) && done < total_) return;
+  last_ = now;
+  constexpr int kWidth = 30;
+  int percent = total_ == 0 ? 100 : static_cast<int>(done * 100 / total_);
+  int filled = percent * kWidth / 100;
+  std::string shown = label.size() > 40 ? "..." + label.substr(label.size() - 37) : label;
+  std::string line = "\r[" + std::string(static_cast<size_t>(filled), '#') +
+                     std::string(static_cast<size_t>(kWidth - filled), ' ') + "] " + std::to_string(percent) +
+                     "% " + shown + "\x1b[K";
+  WriteErr(line);
+  drawn_ = true;
+}
+
+void ProgressBar::Clear() {
+  if (!drawn_) return;
+  WriteErr("\r\x1b[K");
+  drawn_ = false;
+}
+
+std::string NameForDisplay(const std::string& cp932) {
+  std::string utf8;
+  if (Cp932ToUtf8(cp932, &utf8)) return utf8;
+  std::string shown;
+  for (unsigned char c : cp932) {
+    if (c >= 0x20 && c < 0x7F) {
+      shown += static_cast<char>(c);
+    } else {
+      char hex[8];
+      std::snprintf(hex, sizeof hex, "\\x%02X", c);
+      shown += hex;
+    }
+  }
+  return shown;
+}

@@ -1,0 +1,48 @@
+// Small pieces every kaito command shares: the failure type whose message
+// becomes the one line on standard error, file reading and writing through
+// std::filesystem paths (wide on Windows), and the progress bar.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+// A failure of the command; main prints "kaito: <message>" and exits with 1.
+struct CommandFailure : std::runtime_error {
+  using std::runtime_error::runtime_error;
+};
+// A wrong command line; main prints the message and a hint and exits with 2.
+struct UsageFailure : std::runtime_error {
+  using std::runtime_error::runtime_error;
+};
+
+std::filesystem::path PathFromUtf8(const std::string& text);
+std::string PathToUtf8(const std::filesystem::path& path);
+
+// The file's whole content; throws CommandFailure naming the file.
+std::vector<uint8_t> ReadWholeFile(const std::filesystem::path& path);
+// The text of the last system error, for messages.
+std::string SystemErrorText();
+
+// A one-line bar on standard error, redrawn at most ten times a second; does
+// nothing unless enabled (standard error is a terminal and --quiet is absent).
+class ProgressBar {
+ public:
+  ProgressBar(bool enabled, uint64_t total) : enabled_(enabled), total_(total) {}
+  ~ProgressBar() { Clear(); }
+  void Show(uint64_t done, const std::string& label);
+  void Clear();
+
+ private:
+  bool enabled_;
+  uint64_t total_;
+  bool drawn_ = false;
+  std::chrono::steady_clock::time_point last_{};
+};
+
+// Turns a code page 932 name into UTF-8 for messages; bytes that do not
+// convert are shown as \xNN.
+std::string NameForDisplay(const std::string& cp932);

@@ -1,0 +1,29 @@
+// What the kaito command needs of its host system, with one implementation per
+// platform: name conversion to and from code page 932, file times, and text
+// output to the terminal.  Everything else is portable C++17.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "archive/archive_format.h"
+
+// UTF-8 <-> code page 932 (Shift-JIS with the Windows extensions).  False
+// when a character has no counterpart.
+bool Utf8ToCp932(const std::string& utf8, std::string* cp932);
+bool Cp932ToUtf8(const std::string& cp932, std::string* utf8);
+
+// Creation time where the file system keeps one, else the last-write time.
+bool ReadFileTimes(const std::filesystem::path& path, FileTime* creation, FileTime* lastWrite);
+// Sets the last-write (and last-access) time, and the creation time where the
+// platform can.
+bool ApplyFileTimes(const std::filesystem::path& path, FileTime creation, FileTime lastWrite);
+
+bool StderrIsTerminal();
+// UTF-8 text to standard output or standard error, in the terminal's encoding.
+void WriteOut(const std::string& text);
+void WriteErr(const std::string& text);
+
+// The program's arguments as UTF-8.
+std::vector<std::string> ArgumentsAsUtf8(int argc, char** argv);

@@ -1,0 +1,88 @@
+// The kaito command: dispatches to the commands and turns every failure into
+// one line on standard error and a non-zero exit status.
+#include <exception>
+#include <new>
+
+#include "kaito_version.h"
+#include "tools/cli/cli_support.h"
+#include "tools/cli/commands.h"
+#include "tools/cli/host_platform.h"
+
+bool SplitOption(const std::string& arg, std::string* name, std::string* value) {
+  size_t equals = arg.find('=');
+  bool isLong = arg.rfind("--", 0) == 0;
+  if (isLong && equals != std::string::npos) {
+    *name = arg.substr(0, equals);
+    *value = arg.substr(equals + 1);
+    return true;
+  }
+  *name = arg;
+  value->clear();
+  return false;
+}
+
+std::string ArgumentReader::Value(const std::string& option) {
+  std::string name, value;
+  if (SplitOption(option, &name, &value)) return value;
+  if (Done()) throw UsageFailure(option + " needs a value");
+  return Next();
+}
+
+namespace {
+
+int Dispatch(const std::vector<std::string>& args) {
+  if (args.empty()) throw UsageFailure("no command given");
+  const std::string& command = args[0];
+  if (command == "--help" || command == "-h" || command == "help") {
+    WriteOut(kMainHelp);
+    return 0;
+  }
+  if (command == "--version" || command == "-V") {
+    WriteOut(std::string(KAITO_PRODUCT_NAME) + " " + KAITO_VERSION_TEXT + "\n");
+    return 0;
+  }
+  struct Command {
+    const char* name;
+    int (*run)(const std::vector<std::string>&);
+    const char* help;
+  };
+  static const Command kCommands[] = {{"create", RunCreate, kCreateHelp},
+                                      {"list", RunList, kListHelp},
+                                      {"test", RunTest, kTestHelp},
+                                      {"extract", RunExtract, kExtractHelp}};
+  for (const Command& c : kCommands) {
+    if (command != c.name) continue;
+    std::vector<std::string> rest(args.begin() + 1, args.end());
+    for (const std::string& arg : rest) {
+      if (arg == "--") break;
+      if (arg == "--help" || arg == "-h") {
+        WriteOut(c.help);
+        return 0;
+      }
+    }
+    return c.run(rest);
+  }
+  throw UsageFailure("unknown command '" + command + "'");
+}
+
+}  // namespace
+
+int KaitoMain(const std::vector<std::string>& args) {
+  try {
+    return Dispatch(args);
+  } catch (const UsageFailure& failure) {
+    WriteErr(std::string("kaito: ") + failure.what() + " (see kaito --help)\n");
+    return 2;
+  } catch (const CommandFailure& failure) {
+    WriteErr(std::string("kaito: ") + failure.what() + "\n");
+    return 1;
+  } catch (const std::bad_alloc&) {
+    WriteErr("kaito: out of memory\n");
+    return 1;
+  } catch (const std::exception& failure) {
+    WriteErr(std::string("kaito: ") + failure.what() + "\n");
+    return 1;
+  }
+}
+
+int main(int argc, char** argv) { return KaitoMain(ArgumentsAsUtf8(argc, argv)); }

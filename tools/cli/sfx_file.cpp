@@ -1,0 +1,82 @@
+#include "tools/cli/sfx_file.h"
+
+#include <algorithm>
+
+#include "archive/block_decoder.h"
+#include "tools/cli/cli_support.h"
+#include "tools/pe_resources.h"
+
+namespace {
+
+// The stub part is read whole to find its resource directory; no stub is this big.
+constexpr uint64_t kLargestStub = 64u << 20;
+
+}  // namespace
+
+SelfExtractingFile::SelfExtractingFile(const std::filesystem::path& path) : label_(PathToUtf8(path)) {
+  std::error_code code;
+  if (!std::filesystem::is_regular_file(path, code))
+    throw CommandFailure(label_ + ": no such file");
+  in_.open(path, std::ios::binary);
+  if (!in_) throw CommandFailure("cannot read " + label_ + ": " + SystemErrorText());
+  in_.seekg(0, std::ios::end);
+  fileSize_ = static_cast<uint64_t>(in_.tellg());
+
+  // The trailer names the stub's length; the stub's own resource must agree.
+  uint8_t trailer[4] = {};
+  uint64_t stubLength = fileSize_;
+  if (fileSize_ >= 4 && ReadAt(this, static_cast<uint32_t>(fileSize_ - 4), trailer, 4))
+    stubLength = std::min<uint64_t>(fileSize_, LoadU32(trailer));
+  std::vector<uint8_t> stub(static_cast<size_t>(std::min(stubLength, kLargestStub)));
+  if (!stub.empty() && !ReadAt(this, 0, stub.data(), static_cast<uint32_t>(stub.size())))
+    throw CommandFailure("cannot read " + label_);
+  ResourceLocation location;
+  std::string why;
+  if (!FindLocatorResource(stub.data(), stub.size(), &location, &why))
+    throw CommandFailure(label_ + ": not a self-extracting file: " + why);
+  uint32_t locator = LoadU32(stub.data() + location.fileOffset);
+
+  ArchiveSource source{&SelfExtractingFile::ReadAt, this, fileSize_};
+  ParseError error;
+  if (!OpenArchiveParser(source, locator, &parser_, &error)) Corrupt(error.what, error.offset);
+}
+
+bool SelfExtractingFile::ReadAt(void* context, uint32_t offset, void* buffer, uint32_t size) {
+  auto* self = static_cast<SelfExtractingFile*>(context);
+  self->in_.clear();
+  self->in_.seekg(offset, std::ios::beg);
+  return static_cast<bool>(self->in_.read(static_cast<char*>(buffer), size));
+}
+
+void SelfExtractingFile::Corrupt(const char* what, uint32_t offset) const {
+  throw CommandFailure(label_ + ": corrupt self-extracting file: " + what + " at offset " +
+                       std::to_string(offset));
+}
+
+ParsedEntry SelfExtractingFile::NextEntry() {
+  ParsedEntry entry;
+  ParseError error;
+  if (!::NextEntry(&parser_, IsShiftJisLeadByte, &entry, &error)) Corrupt(error.what, error.offset);
+  return entry;
+}
+
+std::vector<uint8_t> SelfExtractingFile::ReadData(const ParsedEntry& entry) {
+  std::vector<uint8_t> data(entry.dataSize);
+  if (!data.empty() && !ReadAt(this, entry.dataOffset, data.data(), entry.dataSize))
+    throw CommandFailure("cannot read " + label_ + " at offset " + std::to_string(entry.dataOffset));
+  return data;
+}
+
+std::vector<uint8_t> SelfExtractingFile::Decode(const ParsedEntry& entry, const std::vector<uint8_t>& block) {
+  uint8_t* out = nullptr;
+  uint32_t size = 0;
+  DecodeResult result = DecodeBlock(block.data(), static_cast<uint32_t>(block.size()), &out, &size, nullptr, 0);
+  if (result == DecodeOutOfMemory) throw CommandFailure(label_ + ": out of memory decoding an entry");
+  if (result != DecodeOk)
+    Corrupt(result == DecodeBadMagic ? "compressed entry does not start with a block magic"
+                                     : "compressed entry's block does not decode",
+            entry.dataOffset);
+  std::vector<uint8_t> decoded(out, out + size);
+  FreeBlock(out);
+  return decoded;
+}
