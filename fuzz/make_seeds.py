@@ -3,8 +3,8 @@
 blocks that must be refused.  Blocks are built here with a small bit writer
 and a plain greedy matcher, not with the producer's encoder, so the seeds also
 hold streams the encoder never makes (distance-1 runs, the longest and
-farthest matches, permuted literal tables).  Deterministic: for the same
-sources, running it again rewrites the same files.
+farthest matches, permuted literal tables).  Deterministic: running it
+again rewrites the same files (the stub's bytes come from build/bin).
 
 usage: fuzz/make_seeds.py            (from anywhere)
 """
@@ -114,12 +114,9 @@ def valid_blocks(rng):
     permuted = list(range(256))
     rng.shuffle(permuted)
     yield "permuted-table", tokens(40, lambda w: [w.literal(r) for r in range(40)], bytes(permuted))
-    for name in ["archive/block_decoder.cpp", "archive/container_checks.cpp", "archive/archive_format.h"]:
-        path = os.path.join(ROOT, name)
-        if os.path.exists(path):
-            with open(path, "rb") as f:
-                yield "source-" + os.path.basename(name), encode(f.read()[:6000])
-
+    for name, text in real_files():
+        if name.endswith(".txt"):
+            yield "file-" + name, encode(text[:6000])
 
 def damaged_blocks():
     """Blocks whose header or stream breaks a rule; each must be refused."""
@@ -137,6 +134,29 @@ def damaged_blocks():
     yield "stream-ends-early", tokens(9, lambda w: [w.literal(3) for _ in range(4)])
     yield "prefix-of-ones", block(2, b"\xff" * 8)
     yield "length-overflows", tokens(6, lambda w: (w.literal(1), w.match(1, (1 << 31) + 5)))
+
+
+def real_files():
+    """Files of the repository that stay put: the sample package and the stub."""
+    for name, path, limit in [("readme.txt", "sample/kaito-sample/readme.txt", None),
+                              ("setsumeisho.txt", "sample/kaito-sample/docs/\u8aac\u660e\u66f8.txt", None),
+                              ("words.txt", "sample/kaito-sample/data/words.txt", 16384),
+                              ("kaito-stub.exe", "build/bin/kaito-stub.exe", 12288)]:
+        full = os.path.join(ROOT, path)
+        if os.path.exists(full):
+            with open(full, "rb") as f:
+                yield name, f.read()[:limit]
+
+
+def roundtrip_inputs(rng):
+    """Plain data for the encoder: real files and the shapes that stress a matcher."""
+    yield from real_files()
+    yield "empty", b""
+    yield "one-byte", b"A"
+    yield "zeros", bytes(3000)
+    period = bytes(rng.randrange(256) for _ in range(8191))
+    yield "period-8191", period + period[:2000]
+    yield "random", bytes(rng.randrange(256) for _ in range(2000))
 
 
 def stream_seed(flags, decoded_size, seed, whole_block):
@@ -157,6 +177,8 @@ def main():
             flipped[position] ^= 1 << rng.randrange(8)
             write("corpus/block_decoder", name + "-flipped.blk", bytes(flipped))
             write("corpus/block_stream", name + "-flipped.bin", stream_seed(3, 0, 5, bytes(flipped)))
+    for name, data in roundtrip_inputs(rng):
+        write("corpus/encoder_roundtrip", name, data)
     for name, data in damaged_blocks():
         write("rejected/block", name + ".blk", data)
 
