@@ -118,9 +118,9 @@ bool ExtractEntry(WorkerState* state, const EntryHeader& entry) {
 
 void ExtractWorker() {
   WorkerState state;
-  // LocateArchive consults TakeCancel after the locator is read, after the
-  // file is opened, after the size check and after the header check; it
-  // closes the file itself when it answers anything but Ok.
+  // LocateArchive consults TakeCancel once the locator is known, after the
+  // file is opened and after the size check; it closes the file itself when
+  // it answers anything but Ok.
   ReaderOutcome outcome = LocateArchive(TakeCancel, &state.archive);
   if (outcome == ReaderOutcome::Cancelled) {
     Finish(&state, ResultCode::Cancelled);
@@ -128,6 +128,10 @@ void ExtractWorker() {
   }
   if (outcome != ReaderOutcome::Ok) {
     FailRead(&state, outcome);
+    return;
+  }
+  if (TakeCancel()) {
+    Finish(&state, ResultCode::Cancelled);
     return;
   }
   ReadFollowUpStrings(&state.archive, g_extractStatus.FollowUpName, g_extractStatus.FollowUpArgs);

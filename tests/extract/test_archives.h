@@ -1,0 +1,55 @@
+// Test archives and the folder each test works in.  The archives come from the
+// producer's writer, appended to a tiny stub that carries a locator resource;
+// the worker is pointed at them with OverrideArchiveSource.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "tools/archive_writer.h"
+
+ArchiveInput StoredEntry(const std::string& name, const std::string& content,
+                         FileTime creation = FileTime{0x11223344, 0x01D00000},
+                         FileTime lastWrite = FileTime{0x55667788, 0x01D10000});
+ArchiveInput CompressedEntry(const std::string& name, const std::string& content,
+                             FileTime creation = FileTime{0x11223344, 0x01D00000},
+                             FileTime lastWrite = FileTime{0x55667788, 0x01D10000});
+// Varied bytes that compress somewhat: repeated words and noise.
+std::string SampleContent(size_t size, uint32_t seed);
+
+std::string ReadWholeFile(const std::string& path);
+void WriteWholeFile(const std::string& path, const std::string& content);
+bool FileExists(const std::string& path);    // a file, not a folder
+bool FolderExists(const std::string& path);
+DWORD Attributes(const std::string& path);
+// The names in a folder (ending in a backslash), without "." and "..".
+std::vector<std::string> ListFolder(const std::string& folder);
+// Last-access and last-write times as the file system keeps them; read these
+// before the content, since a read can move the access time.
+void ReadFileTimes(const std::string& path, FILETIME* lastAccess, FILETIME* lastWrite);
+bool SameTime(const FILETIME& a, const FileTime& b);
+
+class ExtractTest : public ::testing::Test {
+ protected:
+  // A fresh work folder below the temp folder, DestDir = <work>\out\ (made),
+  // SkipOverwritePrompt clear.
+  void SetUp() override;
+  // Restores the reader's normal source and removes the work folder.
+  void TearDown() override;
+
+  // Builds the self-extracting file and points the worker at it.
+  void UseArchive(const std::vector<ArchiveInput>& entries, const ArchiveOptions& options = ArchiveOptions());
+  std::vector<uint8_t> BuildImage(const std::vector<ArchiveInput>& entries,
+                                  const ArchiveOptions& options = ArchiveOptions());
+  // Points the worker at these bytes, the archive starting behind the stub.
+  void UseImage(const std::vector<uint8_t>& image);
+  uint32_t StubSize() const;
+
+  std::string work_;  // ends in a backslash
+  std::string dest_;  // equals DestDir
+  std::string archivePath_;
+};
