@@ -1,5 +1,7 @@
 #include "test_archives.h"
 
+#include <algorithm>
+
 #include "archive/archive_reader.h"
 #include "extract/extract_status.h"
 
@@ -167,6 +169,14 @@ std::vector<uint8_t> ExtractTest::BuildImage(const std::vector<ArchiveInput>& en
   EXPECT_FALSE(TestStub().empty()) << "the test stub is missing";
   EXPECT_TRUE(BuildSelfExtractingImage(TestStub(), entries, options, &image, &error)) << error;
   return image;
+}
+
+void ExtractTest::PatchArchive(std::vector<uint8_t>* image, const std::string& from,
+                               const std::string& to) {
+  ASSERT_EQ(from.size(), to.size());
+  auto found = std::search(image->begin() + StubSize(), image->end(), from.begin(), from.end());
+  ASSERT_NE(found, image->end()) << "not in the archive: " << from;
+  std::copy(to.begin(), to.end(), found);
 }
 
 void ExtractTest::UseImage(const std::vector<uint8_t>& image) {

@@ -48,6 +48,9 @@ class ExtractTest : public ::testing::Test {
   // Points the worker at these bytes, the archive starting behind the stub.
   void UseImage(const std::vector<uint8_t>& image);
   uint32_t StubSize() const;
+  // Replaces the first occurrence of `from` behind the stub with `to` (same
+  // length), for what the writer would refuse to produce.
+  void PatchArchive(std::vector<uint8_t>* image, const std::string& from, const std::string& to);
 
   std::string work_;  // ends in a backslash
   std::string dest_;  // equals DestDir
