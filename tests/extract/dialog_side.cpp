@@ -107,8 +107,13 @@ RunOutcome RunExtraction(const DialogScript& script, const CallScript& calls) {
   if (!StartExtractWorker()) return outcome;
 
   DWORD started = GetTickCount();
+  auto pendingCount = [&status]() {
+    return (status.PercentChanged.load() != 0 ? 1 : 0) + (status.CaptionRequested.load() != 0 ? 1 : 0) +
+           (status.Alert.load() != 0 ? 1 : 0) + (status.Result.load() != 0 ? 1 : 0);
+  };
   auto serve = [&](ServedRequest request, std::atomic<int32_t>& flag) {
     if (script.beforeAcknowledge) script.beforeAcknowledge(request, outcome.served.size());
+    if (pendingCount() != 1) outcome.requestsOverlapped = true;
     outcome.served.push_back(request);
     flag.store(0, std::memory_order_release);
   };

@@ -49,6 +49,8 @@ struct RunOutcome {
   long heapBlockDelta = 0;         // busy process-heap blocks after minus before
   bool workerHadMessageQueue = false;
   bool cancelStillRequested = false;  // CancelRequested after the run
+  // Some request was found raised together with another one, or with Result.
+  bool requestsOverlapped = false;
 };
 
 void PressAbort();

@@ -10,6 +10,8 @@ using CreateFileAFn = HANDLE(WINAPI*)(LPCSTR, DWORD, DWORD, LPSECURITY_ATTRIBUTE
 using ReadFileFn = BOOL(WINAPI*)(HANDLE, LPVOID, DWORD, LPDWORD, LPOVERLAPPED);
 using WriteFileFn = BOOL(WINAPI*)(HANDLE, LPCVOID, DWORD, LPDWORD, LPOVERLAPPED);
 using SetFileTimeFn = BOOL(WINAPI*)(HANDLE, const FILETIME*, const FILETIME*, const FILETIME*);
+using FindFirstFileAFn = HANDLE(WINAPI*)(LPCSTR, LPWIN32_FIND_DATAA);
+using CreateDirectoryAFn = BOOL(WINAPI*)(LPCSTR, LPSECURITY_ATTRIBUTES);
 using HeapAllocFn = LPVOID(WINAPI*)(HANDLE, DWORD, SIZE_T);
 using ThreadStart = void(__cdecl*)(void*);
 using BeginThreadFn = uintptr_t(__cdecl*)(ThreadStart, unsigned, void*);
@@ -19,6 +21,8 @@ ReadFileFn g_readFile;
 WriteFileFn g_writeFile;
 SetFileTimeFn g_setFileTime;
 HeapAllocFn g_heapAlloc;
+FindFirstFileAFn g_findFirstFileA;
+CreateDirectoryAFn g_createDirectoryA;
 BeginThreadFn g_beginThread;
 
 CallScript g_script;
@@ -88,6 +92,16 @@ BOOL WINAPI HookedSetFileTime(HANDLE file, const FILETIME* creation, const FILET
   return g_setFileTime(file, creation, lastAccess, lastWrite);
 }
 
+HANDLE WINAPI HookedFindFirstFileA(LPCSTR path, LPWIN32_FIND_DATAA found) {
+  if (OnWorker()) g_record.folderLookups.push_back(path);
+  return g_findFirstFileA(path, found);
+}
+
+BOOL WINAPI HookedCreateDirectoryA(LPCSTR path, LPSECURITY_ATTRIBUTES security) {
+  if (OnWorker()) g_record.folderCreates.push_back(path);
+  return g_createDirectoryA(path, security);
+}
+
 LPVOID WINAPI HookedHeapAlloc(HANDLE heap, DWORD flags, SIZE_T size) {
   if (OnWorker() && (flags & HEAP_ZERO_MEMORY) != 0 && ++g_zeroedAllocs == g_script.failZeroedAllocAt) {
     SetLastError(ERROR_NOT_ENOUGH_MEMORY);
@@ -137,6 +151,8 @@ void InstallWorkerHooks() {
   Hook("kernel32.dll", "WriteFile", reinterpret_cast<void*>(HookedWriteFile), &g_writeFile);
   Hook("kernel32.dll", "SetFileTime", reinterpret_cast<void*>(HookedSetFileTime), &g_setFileTime);
   Hook("kernel32.dll", "HeapAlloc", reinterpret_cast<void*>(HookedHeapAlloc), &g_heapAlloc);
+  Hook("kernel32.dll", "FindFirstFileA", reinterpret_cast<void*>(HookedFindFirstFileA), &g_findFirstFileA);
+  Hook("kernel32.dll", "CreateDirectoryA", reinterpret_cast<void*>(HookedCreateDirectoryA), &g_createDirectoryA);
   Hook("msvcrt.dll", "_beginthread", reinterpret_cast<void*>(HookedBeginThread), &g_beginThread);
 }
 

@@ -43,6 +43,8 @@ struct WorkerCallRecord {
   int writes = 0;
   std::vector<CreateFileCall> creates;
   std::vector<FileTimeCall> fileTimes;
+  std::vector<std::string> folderLookups;  // FindFirstFileA paths
+  std::vector<std::string> folderCreates;  // CreateDirectoryA paths
   unsigned threadStackSize = 1;  // as asked of the runtime's thread start
   bool threadArgument = true;    // whether a non-null argument was passed
 };
