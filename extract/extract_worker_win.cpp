@@ -130,6 +130,7 @@ void ExtractWorker() {
     FailRead(&state, outcome);
     return;
   }
+  // Once more with the header checked, before anything behind it is read.
   if (TakeCancel()) {
     Finish(&state, ResultCode::Cancelled);
     return;

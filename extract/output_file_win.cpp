@@ -84,6 +84,8 @@ void ClearReadOnly(const char* path) {
 }  // namespace
 
 HANDLE CreateOutputFile(const char* path) {
+  // Every folder path is copied into a buffer of the path's own size limit.
+  if (std::strlen(path) >= kPathBufferSize) return INVALID_HANDLE_VALUE;
   if (!MakeFoldersOnPath(path)) return INVALID_HANDLE_VALUE;
   SECURITY_ATTRIBUTES inheritable = {sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
   if (SkipOverwritePrompt == 0 && !ConfirmOverwrite(path, &inheritable)) return INVALID_HANDLE_VALUE;
