@@ -194,6 +194,17 @@ int main(int argc, char** argv) {
       Write(std::string("corpus/") + target, package.name + "-flipped.sfx", flipped);
     }
   }
+  // For extract: names that meet the links planted in the destination (flag
+  // bit 2), with and without --overwrite (bit 1).
+  for (const char* name : {"s\\through-link.txt", "f", "readme.txt"}) {
+    std::vector<uint8_t> image;
+    std::string error;
+    BuildSelfExtractingImage(FuzzStub(), {Input(name, Bytes("must not land outside\n"))}, ArchiveOptions(),
+                             &image, &error);
+    const std::string base = std::string("link-") + (name[0] == 's' ? "folder" : name[0] == 'f' ? "file" : "existing");
+    Write("corpus/extract", base + ".sfx", InputFromSfxImage(image, 4));
+    Write("corpus/extract", base + "-overwrite.sfx", InputFromSfxImage(image, 4 | 2));
+  }
   for (auto& [name, archive] : DamagedArchives())
     Write("rejected/archive", name + ".sfx", InputFromSfxImage(archive.bytes(), kOwnTrailerFlag));
   return 0;
