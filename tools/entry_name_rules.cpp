@@ -44,11 +44,18 @@ std::string EntryNameProblem(const std::string& name) {
   if (name.empty()) return "empty entry name";
   if (name.size() > kMaxNameLength) return "entry name longer than 519 bytes";
   const uint8_t* bytes = reinterpret_cast<const uint8_t*>(name.data());
+  for (size_t i = 0; i < name.size(); ++i) {
+    if (!IsShiftJisLeadByte(bytes[i])) continue;
+    if (i + 1 >= name.size() || !IsTrailByte(bytes[i + 1])) return "entry name is not valid Shift-JIS";
+    ++i;
+  }
+  // The stub's own refusal next: it is the one that matters most to say.
+  if (!IsSafeEntryName(bytes, name.size(), IsShiftJisLeadByte))
+    return "entry name would leave the destination folder";
   size_t componentStart = 0;
   for (size_t i = 0; i <= name.size(); ++i) {
     uint8_t c = i < name.size() ? bytes[i] : '\\';
     if (i < name.size() && IsShiftJisLeadByte(c)) {
-      if (i + 1 >= name.size() || !IsTrailByte(bytes[i + 1])) return "entry name is not valid Shift-JIS";
       ++i;
       continue;
     }
@@ -62,8 +69,6 @@ std::string EntryNameProblem(const std::string& name) {
     if (IsDeviceName(component)) return "entry name uses a Windows device name (CON, NUL, COM1...)";
     componentStart = i + 1;
   }
-  if (!IsSafeEntryName(bytes, name.size(), IsShiftJisLeadByte))
-    return "entry name would leave the destination folder";
   return std::string();
 }
 

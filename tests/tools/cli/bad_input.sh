@@ -1,0 +1,77 @@
+#!/usr/bin/env bash
+# Every bad input ends with one clear line on stderr and a non-zero status:
+# wrong command lines, missing inputs, unwritable outputs, a stub that is no
+# stub, and damaged self-extracting files for list, test and extract.
+source "$(dirname "${BASH_SOURCE[0]}")/cli_lib.sh"
+
+mkdir -p src/pkg/sub
+for i in $(seq 1 300); do echo "repeated line $i"; done >src/pkg/a.txt
+printf 'hello\n' >src/pkg/sub/b.txt
+run good 0 create -o good.exe --quiet src/pkg
+size=$(stat -c %s good.exe)
+
+run nocommand 2
+expect_error nocommand "no command"
+run badlevel 2 create -o x.exe --level 12 src/pkg
+expect_error badlevel "--level takes a number from 0 to 9"
+run nooutput 2 create src/pkg
+expect_error nooutput "output file is missing"
+run missing 1 create -o x.exe src/nothing-here
+expect_error missing "no such file or folder"
+run unwritable 1 create -o no-such-folder/x.exe src/pkg
+expect_error unwritable "cannot write"
+[ -e no-such-folder ] && fail "unwritable: a folder was created"
+echo "just text" >notastub.exe
+run notastub 1 create -o x.exe --stub notastub.exe src/pkg
+expect_error notastub "not a Windows program"
+run sfxasstub 1 create -o x.exe --stub good.exe src/pkg
+expect_error sfxasstub "already a self-extracting file"
+run nostub 1 create -o x.exe --stub missing.exe src/pkg
+expect_error nostub "cannot read"
+[ -e x.exe ] && fail "a failed create left x.exe behind"
+
+# patch FILE OFFSET HEXBYTES: overwrite bytes in a copy of good.exe.
+patch() {
+  cp good.exe "$1"
+  printf "$(echo "$3" | sed 's/\(..\)/\\x\1/g')" | dd of="$1" bs=1 seek="$2" conv=notrunc status=none
+}
+locator=$(od -An -tu4 -j $((size - 4)) -N4 good.exe | tr -d ' ')
+head -c $((size - 1)) good.exe >cut.exe
+cp good.exe appended.exe && printf 'x' >>appended.exe
+patch badheader.exe $((locator + 2)) 1100
+patch badmagic.exe $((locator + 16)) 4658
+# The first entry, pkg\a.txt, is compressed: break its block's magic.
+patch badblock.exe $((locator + 16 + 24 + 9)) 00000000
+patch unsafe.exe $((locator + 16 + 24)) 2e2e5c
+patch required.exe $((locator + 12)) 01000000
+# Bytes inserted between the last entry and the trailer.
+{ head -c $((size - 4)) good.exe; printf 'gap!'; tail -c 4 good.exe; } >gap.exe
+
+for command in list test extract; do
+  destination=()
+  for bad in cut appended badheader badmagic unsafe notastub absent; do
+    [ "$command" = extract ] && destination=(-C "out-extract-$bad")
+    run "$command-$bad" 1 "$command" "$bad.exe" "${destination[@]}"
+  done
+  for bad in cut appended badheader badmagic unsafe; do
+    expect_error "$command-$bad" "corrupt self-extracting file"
+  done
+  expect_error "$command-notastub" "not a self-extracting file"
+  expect_error "$command-absent" "no such file"
+done
+# A damaged block, a gap and a wrong required size show only when everything is read.
+run test-badblock 1 test badblock.exe
+expect_error test-badblock "corrupt self-extracting file"
+run extract-badblock 1 extract badblock.exe -C out-badblock
+expect_error extract-badblock "corrupt self-extracting file"
+run test-gap 1 test gap.exe
+expect_error test-gap "between the last entry and the trailer"
+run test-required 1 test required.exe
+expect_error test-required "required size"
+run list-gap 0 list gap.exe
+# Nothing may be written outside the destination, nor anything at all for a damaged file.
+[ -e a.txt ] || [ -e ../a.txt ] && fail "a file escaped the destination"
+for bad in cut appended badheader badmagic unsafe; do
+  [ -n "$(ls -A "out-extract-$bad" 2>/dev/null)" ] && fail "extract-$bad wrote files"
+done
+finish
