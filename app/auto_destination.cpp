@@ -74,22 +74,33 @@ bool IsFixedWithRoom(const char* root, uint32_t requiredSize) {
 
 bool IsDriveLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 
+// Whether the last character is a backslash, stepping by characters of the
+// code page: the second byte of a double-byte character can be 0x5C.
+bool EndsWithBackslash(const char* path) {
+  const char* last = nullptr;
+  for (const char* p = path; *p != '\0'; p = CharNextA(p)) last = p;
+  return last != nullptr && *last == '\\' && CharNextA(last) == last + 1;
+}
+
 // Asks for the temporary folder straight into DestDir and keeps it only when
 // it is whole and absolute: a drive path ("C:\...") or a network path
 // ("\\server\..."), ending in a backslash.  Anything else (no answer, a path
 // too long for the buffer, a relative path) leaves DestDir empty, so that a
-// partial or relative path can never become the destination.
+// partial or relative path can never become the destination.  The answer
+// only tells success; the text itself is measured, since a path with
+// double-byte characters may be counted in characters rather than bytes.
 bool ReadTemporaryFolder() {
   DestDir[kTempPathCapacity] = '\0';
-  DWORD length = g_diskQueries.GetTempPathA(kTempPathCapacity, DestDir);
-  bool whole = length > 0 && length < kTempPathCapacity && strlen(DestDir) == length;
+  DWORD answer = g_diskQueries.GetTempPathA(kTempPathCapacity, DestDir);
+  size_t length = strlen(DestDir);
+  bool whole = answer > 0 && answer < kTempPathCapacity && length > 0 && length < kTempPathCapacity;
   bool absolute = (IsDriveLetter(DestDir[0]) && DestDir[1] == ':' && DestDir[2] == '\\') ||
                   (DestDir[0] == '\\' && DestDir[1] == '\\' && DestDir[2] != '\0');
   if (!whole || !absolute) {
     DestDir[0] = '\0';
     return false;
   }
-  if (DestDir[length - 1] != '\\') {  // room: DestDir holds 260 bytes of text and more
+  if (!EndsWithBackslash(DestDir)) {  // room: DestDir holds 260 bytes of text and more
     DestDir[length] = '\\';
     DestDir[length + 1] = '\0';
   }

@@ -401,6 +401,23 @@ TEST_F(AutoDestinationTest, TemporaryFolderWithoutClosingBackslashGetsOne) {
   FixedDrive("C:\\", 1000);
   EXPECT_TRUE(ChooseAutomaticDestination(1000));
   EXPECT_STREQ(DestDir, "C:\\WINDOWS\\TEMP\\");
+  // "表" is 0x95 0x5C: its second byte is no closing backslash.
+  machine.tempPath = "C:\\\x95\x5c";
+  EXPECT_TRUE(ChooseAutomaticDestination(1000));
+  EXPECT_STREQ(DestDir, "C:\\\x95\x5c\\");
+}
+
+TEST_F(AutoDestinationTest, TemporaryFolderWithDoubleByteNamesIsKept) {
+  // C:\Users\表示\Temp\ ("表示" = 0x95 0x5C 0x8E 0xA6), its length counted
+  // in characters as well as in bytes.
+  machine.tempPath = "C:\\Users\\\x95\x5c\x8e\xa6\\Temp\\";
+  FixedDrive("C:\\", 1000);
+  for (DWORD answer : {static_cast<DWORD>(machine.tempPath.size()),
+                       static_cast<DWORD>(machine.tempPath.size() - 2)}) {
+    machine.tempPathResult = answer;
+    EXPECT_TRUE(ChooseAutomaticDestination(1000));
+    EXPECT_EQ(std::string(DestDir), machine.tempPath);
+  }
 }
 
 TEST_F(AutoDestinationTest, RealQueriesPickWinesTemporaryFolder) {
