@@ -20,8 +20,10 @@ std::vector<uint8_t> ReadWholeFile(const std::filesystem::path& path) {
   std::streamoff size = in.tellg();
   in.seekg(0, std::ios::beg);
   if (size < 0) throw CommandFailure("cannot read " + PathToUtf8(path));
+  // Nothing of 2 GiB or more fits a self-extracting file.
+  if (size > 0x7FFFFFFF) throw CommandFailure(PathToUtf8(path) + ": too large (2 GiB or more)");
   std::vector<uint8_t> data(static_cast<size_t>(size));
-  if (size > 0 && !in.read(reinterpret_cast<char*>(data.data()), size))
+  if (size > 0 && !in.read(reinterpret_cast<char*>(data.data()), static_cast<std::streamsize>(size)))
     throw CommandFailure("cannot read " + PathToUtf8(path) + ": " + SystemErrorText());
   return data;
 }
