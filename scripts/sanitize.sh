@@ -5,11 +5,18 @@
 # arguments go to ctest.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-build="${KAITO_BUILD_DIR:-$root/build}/sanitize"
+main_build="${KAITO_BUILD_DIR:-$root/build}"
+build="$main_build/sanitize"
 jobs="$(nproc 2>/dev/null || echo 2)"
 
+# This build has no Win32 half; its kaito embeds the stub of the main build.
+stub="$main_build/bin/kaito-stub.exe"
+if [ ! -f "$stub" ]; then
+  echo "sanitize: $stub is missing; build the main tree first (scripts/build.sh)" >&2
+  exit 1
+fi
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DKAITO_WITH_WIN32=OFF -DKAITO_SANITIZE=ON >/dev/null
+  -DKAITO_WITH_WIN32=OFF -DKAITO_SANITIZE=ON -DKAITO_STUB_FILE="$stub" >/dev/null
 cmake --build "$build" -j "$jobs"
 
 # Any report stops the program with a failure status, so its test fails.
