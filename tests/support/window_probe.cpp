@@ -14,6 +14,7 @@
 //   wait-gone MS               wait until the selected window has closed
 //   caption                    print its caption
 //   wait-caption TEXT MS       wait until its caption reads TEXT
+//   wait-caption-end TEXT MS   wait until its caption ends with TEXT
 //   text ID                    print the text of control ID
 //   wait-text ID TEXT MS       wait until control ID reads TEXT
 //   checked ID | enabled ID    print 0 or 1
@@ -94,6 +95,10 @@ BOOL CALLBACK Visit(HWND window, LPARAM data) {
   DWORD process = 0;
   GetWindowThreadProcessId(window, &process);
   if (process == GetCurrentProcessId() || !IsWindowVisible(window)) return TRUE;
+  wchar_t className[64];
+  if (search->controlId >= 0 &&
+      (!GetClassNameW(window, className, 64) || std::wstring(className) != L"#32770"))
+    return TRUE;  // controls are looked for in dialogs (and message boxes) only
   const bool match = search->controlId >= 0 ? GetDlgItem(window, search->controlId) != nullptr
                                             : TextOf(window) == search->caption;
   if (!match) return TRUE;
@@ -183,6 +188,18 @@ Outcome Run(const std::wstring& command, Arguments& args) {
     Print(TextOf(g_window));
     return kFailed;
   }
+  if (command == L"wait-caption-end") {
+    if (!args.Take(&text) || !args.TakeNumber(&limit)) return kUsage;
+    const std::wstring wanted = DecodeText(text);
+    const auto endsWith = [&] {
+      const std::wstring caption = TextOf(g_window);
+      return caption.size() >= wanted.size() &&
+             caption.compare(caption.size() - wanted.size(), wanted.size(), wanted) == 0;
+    };
+    if (WaitFor(static_cast<DWORD>(limit), endsWith)) return kOk;
+    Print(TextOf(g_window));
+    return kFailed;
+  }
   if (command == L"rect") {
     RECT r;
     if (!GetWindowRect(g_window, &r)) return kFailed;
@@ -209,7 +226,7 @@ Outcome Run(const std::wstring& command, Arguments& args) {
                                                                                                      : kFailed;
   }
   if (control == nullptr) {
-    Fail(L"no control " + std::to_wstring(id));
+    Fail(L"no control " + std::to_wstring(id) + L" in the selected window");
     return kFailed;
   }
   if (command == L"text") {
