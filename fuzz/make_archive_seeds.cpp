@@ -1,9 +1,10 @@
-// Writes the seed inputs of the container and extract fuzz targets and the
-// damaged archives that must be refused: whole self-extracting images made by
-// the producer's writer around the fuzz stub (from the sample package and
-// small synthetic files, at several levels, with and without a follow-up
-// program), their truncated and bit-flipped variants, and archives assembled
-// field by field that break one rule each.  Deterministic.
+// Writes the seed inputs of the container, extract and pe_locator fuzz
+// targets and the damaged archives that must be refused: whole
+// self-extracting images made by the producer's writer around the fuzz stub
+// (from the sample package and small synthetic files, at several levels, with
+// and without a follow-up program), their truncated and bit-flipped variants,
+// archives assembled field by field that break one rule each, and stub images.
+// Deterministic, apart from the real stub's bytes, which come from build/bin.
 //
 // usage: make_archive_seeds FUZZ_FOLDER    (the source tree's fuzz/)
 #include <cstdio>
@@ -205,6 +206,16 @@ int main(int argc, char** argv) {
     Write("corpus/extract", base + ".sfx", InputFromSfxImage(image, 4));
     Write("corpus/extract", base + "-overwrite.sfx", InputFromSfxImage(image, 4 | 2));
   }
+  // For pe_locator: the real stub when it has been built, and the fuzz stub
+  // whole, cut and scribbled.
+  const fs::path realStub = g_fuzzFolder.parent_path() / "build" / "bin" / "kaito-stub.exe";
+  if (fs::exists(realStub)) Write("corpus/pe_locator", "kaito-stub.exe", ReadPrefix(realStub, 1 << 20));
+  const std::vector<uint8_t> stub = FuzzStub();
+  Write("corpus/pe_locator", "fuzz-stub.exe", stub);
+  Write("corpus/pe_locator", "fuzz-stub-cut.exe", std::vector<uint8_t>(stub.begin(), stub.begin() + 0x260));
+  std::vector<uint8_t> scribbled = stub;
+  for (int i = 0; i < 8; ++i) scribbled[random() % scribbled.size()] ^= 0xFF;
+  Write("corpus/pe_locator", "fuzz-stub-scribbled.exe", scribbled);
   for (auto& [name, archive] : DamagedArchives())
     Write("rejected/archive", name + ".sfx", InputFromSfxImage(archive.bytes(), kOwnTrailerFlag));
   return 0;

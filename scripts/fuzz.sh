@@ -17,7 +17,7 @@
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="${KAITO_FUZZ_BUILD_DIR:-$root/build-fuzz}"
-all_targets=(block_decoder block_stream encoder_roundtrip container extract)
+all_targets=(block_decoder block_stream encoder_roundtrip container extract pe_locator)
 
 seconds=600
 save=0

@@ -1,0 +1,22 @@
+// Any bytes taken as a stub image: the host tools' search for the locator
+// resource never reads outside the image, and a place it reports lies inside
+// the image and holds at least the 4 locator bytes.
+#include <string>
+#include <vector>
+
+#include "archive/archive_format.h"
+#include "fuzz/fuzz_target.h"
+#include "tools/pe_resources.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  ResourceLocation location{0xFFFFFFFFu, 0};
+  std::string why;
+  if (FindLocatorResource(data, size, &location, &why)) {
+    FUZZ_CHECK(location.size >= kLocatorSize);
+    FUZZ_CHECK(uint64_t{location.fileOffset} + location.size <= size);
+    FUZZ_CHECK(why.empty());
+  } else {
+    FUZZ_CHECK(!why.empty());
+  }
+  return 0;
+}
