@@ -1,6 +1,6 @@
 // The block decoder: one whole compressed block in memory to a new buffer of
-// exactly its decoded size.  Not re-entrant: the bit reader is process-wide,
-// so only one block is decoded at a time in the whole process.
+// exactly its decoded size.  Blocks are decoded one at a time in the whole
+// process (only the extraction worker decodes).
 #pragma once
 
 #include <cstdint>
@@ -26,7 +26,9 @@ DecodeResult DecodeBlock(const uint8_t* block, uint32_t blockSize, uint8_t** out
                          uint32_t* outputSize, NotifyWindow window, uint32_t message);
 DecodeResult FreeBlock(uint8_t* buffer);
 
-// The number code and the bit source, on the process-wide BitReader.  Reading
-// past the stream's end yields zero bits and marks the reader as overrun.
+// The number code and the bit source, a bit at a time on the process-wide
+// BitReader (ResetBitReader in block_decoder_reference.h points it at a
+// stream; DecodeBlock keeps its own bit buffer).  Reading past the stream's
+// end yields zero bits and marks the reader as overrun.
 int32_t ReadCode();
 uint32_t ReadBits(int count);

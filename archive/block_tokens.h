@@ -1,0 +1,25 @@
+// The token loop of the block decoder, apart from the header checks and the
+// output allocation.  DecodeBlock runs the fast loop; the bit-at-a-time
+// reference loop (block_decoder_reference.h) has the same shape, so tests can
+// hold the two side by side down to the output position of every report.
+#pragma once
+
+#include <cstdint>
+
+// Told after the token that brings the bytes produced since the last report
+// to kNotifyInterval or more (the count then restarts from 0); `produced` is
+// the output position after that token.
+struct ProgressSink {
+  void (*report)(void* context, uint32_t produced);
+  void* context;
+};
+
+// Decodes the stream [stream, streamEnd) into out[0, decodedSize), with
+// literal numbers mapped through `literalTable` (256 bytes).  False when the
+// stream is corrupt: a match reaching before the output's start (distance 0
+// included), a token running past decodedSize, the stream ending inside a
+// token, or a number of 2^31 or more (a prefix of 31 one-bits or more
+// included).  Reads nothing outside the stream and the table and writes
+// nothing outside `out`; on failure `out` holds unspecified bytes.
+bool DecodeTokens(const uint8_t* stream, const uint8_t* streamEnd, const uint8_t* literalTable,
+                  uint8_t* out, uint32_t decodedSize, const ProgressSink& sink);
