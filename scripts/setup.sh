@@ -9,7 +9,7 @@ here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 packages=(
   cmake make g++ clang libclang-rt-14-dev googletest python3 file
   g++-mingw-w64-i686-posix binutils-mingw-w64-i686
-  wine wine32:i386 xvfb xdotool imagemagick x11-utils fonts-ipafont-gothic locales
+  wine wine32:i386 fonts-wine xvfb xdotool imagemagick x11-utils fonts-ipafont-gothic locales
 )
 
 missing=()
