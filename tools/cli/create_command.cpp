@@ -177,6 +177,10 @@ int RunCreate(const std::vector<std::string>& args) {
     plan.push_back(PlannedEntry{ToCp932(file.name, label), file.size, label});
     totalBytes += file.size;
   }
+  // The stub takes a required size of 0 in automatic mode for damaged data
+  // and refuses to extract; such a file would never work.
+  if (o.automatic && totalBytes == 0)
+    throw CommandFailure("--auto needs at least one non-empty file: the inputs hold only empty files");
 
   OutputFile output(outputPath);
   SelfExtractingWriter writer([&output](const uint8_t* data, size_t size) { return output.Write(data, size); });

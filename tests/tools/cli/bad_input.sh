@@ -28,6 +28,9 @@ run sfxasstub 1 create -o x.exe --stub good.exe src/pkg
 expect_error sfxasstub "already a self-extracting file"
 run nostub 1 create -o x.exe --stub missing.exe src/pkg
 expect_error nostub "cannot read"
+mkdir -p src/hollow && : >src/hollow/empty.dat
+run autoempty 1 create -o x.exe --auto src/hollow
+expect_error autoempty "--auto needs at least one non-empty file"
 [ -e x.exe ] && fail "a failed create left x.exe behind"
 
 # patch FILE OFFSET HEXBYTES: overwrite bytes in a copy of good.exe.
