@@ -6,17 +6,12 @@
 #include <commctrl.h>
 
 #include "extract/extract_status.h"
-#include "extract/extract_worker.h"
+#include "extract/worker_thread.h"
 #include "ui/dialogs.h"
 #include "ui/resource_ids.h"
 #include "ui/ui_state.h"
 #include "ui/ui_texts.h"
 #include "ui/window_helpers.h"
-
-// Starts ExtractWorker on a new runtime thread; false when none was created.
-// (Declared again here so this file also builds against extract_worker.h
-// versions that predate the declaration.)
-bool StartExtractWorker();
 
 namespace {
 
