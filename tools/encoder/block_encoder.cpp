@@ -5,7 +5,6 @@
 
 #include "archive/archive_format.h"
 #include "archive/block_format.h"
-#include "tools/encoder/bit_writer.h"
 #include "tools/encoder/literal_ranking.h"
 #include "tools/encoder/parsers.h"
 
@@ -22,7 +21,7 @@ constexpr SearchSettings kLevelSettings[kBestLevel + 1] = {
     {64, 256, true},    // 6
     {128, 512, true},   // 7
     {256, 512, true},   // 8
-    {512, 512, false},  // 9: optimal
+    {128, 256, false},  // 9: optimal
 };
 
 }  // namespace
@@ -34,22 +33,12 @@ std::vector<uint8_t> EncodeBlock(const uint8_t* data, size_t size, int level,
   CodeCosts costs(ranking.rankOfByte);
 
   std::vector<uint8_t> block(kBlockHeaderSize, 0);
-  BitWriter writer(&block);
-  TokenSink sink = [&](const std::vector<Token>& tokens, size_t bytesDone) {
-    for (const Token& t : tokens) {
-      if (t.IsMatch()) {
-        writer.WriteCode(kFirstMatchCode + t.value);
-        writer.WriteCode(t.length - kMinMatchLength);
-      } else {
-        writer.WriteCode(ranking.rankOfByte[t.value]);
-      }
-    }
-    if (progress) progress(bytesDone);
-  };
+  block.reserve(kBlockHeaderSize + size / 2 + 64);
+  TokenWriter writer(&block, ranking.rankOfByte, progress);
   if (level == kBestLevel)
-    ParseOptimal(data, size, costs, kLevelSettings[level], sink);
+    ParseOptimal(data, size, costs, kLevelSettings[level], &writer);
   else
-    ParseGreedy(data, size, costs, kLevelSettings[level], sink);
+    ParseGreedy(data, size, costs, kLevelSettings[level], &writer);
   writer.Finish();
 
   std::memcpy(block.data(), kBlockMagic, sizeof kBlockMagic);

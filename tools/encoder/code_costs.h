@@ -8,6 +8,9 @@
 
 #include "archive/block_format.h"
 
+// CodeBits by a bit scan: v + 2 has its top bit at the class k.
+inline uint32_t NumberBits(uint32_t v) { return 2 * static_cast<uint32_t>(31 - __builtin_clz(v + 2)); }
+
 struct CodeCosts {
   std::array<uint8_t, kMaxDistance + 1> distanceBits{};    // index d, 1..8191
   std::array<uint8_t, kMaxMatchLength + 1> lengthBits{};   // index n, 3..512
@@ -16,10 +19,10 @@ struct CodeCosts {
   // Literal costs follow the ranking: rankOfByte[b] is b's literal number.
   explicit CodeCosts(const std::array<uint8_t, 256>& rankOfByte) {
     for (uint32_t d = 1; d <= kMaxDistance; ++d)
-      distanceBits[d] = static_cast<uint8_t>(CodeBits(kFirstMatchCode + d));
+      distanceBits[d] = static_cast<uint8_t>(NumberBits(kFirstMatchCode + d));
     for (uint32_t n = kMinMatchLength; n <= kMaxMatchLength; ++n)
-      lengthBits[n] = static_cast<uint8_t>(CodeBits(n - kMinMatchLength));
-    for (uint32_t b = 0; b < 256; ++b) literalBits[b] = static_cast<uint8_t>(CodeBits(rankOfByte[b]));
+      lengthBits[n] = static_cast<uint8_t>(NumberBits(n - kMinMatchLength));
+    for (uint32_t b = 0; b < 256; ++b) literalBits[b] = static_cast<uint8_t>(NumberBits(rankOfByte[b]));
   }
 
   uint32_t Match(uint32_t length, uint32_t distance) const {

@@ -20,15 +20,13 @@ class GreedyParser {
       : data_(data), size_(size), costs_(costs), settings_(settings), finder_(data, size),
         matches_(kMaxMatchLength + 1) {}
 
-  void Run(const TokenSink& sink) {
-    std::vector<Token> tokens;
+  void Run(TokenWriter* out) {
     size_t pos = 0;
     while (pos < size_) {
       size_t segmentEnd = std::min(size_, pos + kSegmentSize);
       FillLiteralPrefix(pos, std::min(size_, segmentEnd + 2 * kMaxMatchLength + 1));
-      tokens.clear();
-      pos = ParseSegment(pos, segmentEnd, &tokens);
-      sink(tokens, pos);
+      pos = ParseSegment(pos, segmentEnd, out);
+      out->Reached(pos);
     }
   }
 
@@ -42,7 +40,7 @@ class GreedyParser {
   }
 
   int64_t LiteralCost(size_t pos, uint32_t length) const {
-    return literalPrefix_[pos + length - prefixBase_] - literalPrefix_[pos - prefixBase_];
+    return int64_t{literalPrefix_[pos + length - prefixBase_]} - literalPrefix_[pos - prefixBase_];
   }
 
   // Searches at `pos` (inserting it) and picks the match with the largest saving.
@@ -59,12 +57,12 @@ class GreedyParser {
 
   // Parses from `pos` until a token ends at or past `segmentEnd`; answers the
   // position behind the last token.
-  size_t ParseSegment(size_t pos, size_t segmentEnd, std::vector<Token>* tokens) {
+  size_t ParseSegment(size_t pos, size_t segmentEnd, TokenWriter* out) {
     while (pos < segmentEnd) {
       Choice here = havePending_ ? pending_ : BestAt(pos);
       havePending_ = false;
       if (here.saving <= 0) {
-        tokens->push_back(Token::Literal(data_[pos]));
+        out->Literal(data_[pos]);
         ++pos;
         continue;
       }
@@ -72,7 +70,7 @@ class GreedyParser {
         Choice next = BestAt(pos + 1);
         if (next.saving > here.saving) {
           // One literal now, and the better match is looked at again next round.
-          tokens->push_back(Token::Literal(data_[pos]));
+          out->Literal(data_[pos]);
           ++pos;
           pending_ = next;
           havePending_ = true;
@@ -82,7 +80,7 @@ class GreedyParser {
       } else {
         InsertRange(pos + 1, pos + here.match.length);
       }
-      tokens->push_back(Token::Match(here.match.length, here.match.distance));
+      out->Match(here.match.length, here.match.distance);
       pos += here.match.length;
     }
     return pos;
@@ -98,7 +96,7 @@ class GreedyParser {
   SearchSettings settings_;
   MatchFinder finder_;
   std::vector<Match> matches_;
-  std::vector<int64_t> literalPrefix_;
+  std::vector<uint32_t> literalPrefix_;
   size_t prefixBase_ = 0;
   // The search at the next position, already done by the lazy look-ahead
   // (a position is inserted only once, so it is never searched twice).
@@ -109,6 +107,6 @@ class GreedyParser {
 }  // namespace
 
 void ParseGreedy(const uint8_t* data, size_t size, const CodeCosts& costs,
-                 const SearchSettings& settings, const TokenSink& sink) {
-  GreedyParser(data, size, costs, settings).Run(sink);
+                 const SearchSettings& settings, TokenWriter* out) {
+  GreedyParser(data, size, costs, settings).Run(out);
 }

@@ -3,56 +3,70 @@
 #include <algorithm>
 #include <cstring>
 
-MatchFinder::MatchFinder(const uint8_t* data, size_t size)
-    : data_(data), size_(size), head_(size_t{1} << kHashBits, kNone), previous_(kWindowSlots, kNone) {}
+namespace {
 
-uint32_t MatchFinder::Hash(size_t pos) const {
-  uint32_t v = uint32_t{data_[pos]} << 16 | uint32_t{data_[pos + 1]} << 8 | data_[pos + 2];
-  return (v * 2654435761u) >> (32 - kHashBits);
+uint32_t Load32(const uint8_t* p) {
+  uint32_t v;
+  std::memcpy(&v, p, 4);
+  return v;
 }
 
-uint32_t MatchFinder::Link(size_t pos) {
-  if (pos + kMinMatchLength > size_) return kNone;
-  uint32_t h = Hash(pos);
-  uint32_t first = head_[h];
-  previous_[pos & (kWindowSlots - 1)] = first;
-  head_[h] = static_cast<uint32_t>(pos);
-  return first;
-}
-
-void MatchFinder::Insert(size_t pos) { Link(pos); }
-
-uint32_t MatchFinder::MatchLength(size_t candidate, size_t pos, uint32_t limit) const {
-  const uint8_t* a = data_ + candidate;
-  const uint8_t* b = data_ + pos;
+// How many of the first `limit` bytes of a and b agree.
+uint32_t CommonLength(const uint8_t* a, const uint8_t* b, uint32_t limit) {
   uint32_t n = 0;
   while (n + 8 <= limit) {
     uint64_t x, y;
     std::memcpy(&x, a + n, 8);
     std::memcpy(&y, b + n, 8);
-    if (x != y) {
-      uint64_t diff = x ^ y;
-      // Little-endian hosts: the first differing byte is the lowest set byte.
-      return n + static_cast<uint32_t>(__builtin_ctzll(diff) / 8);
-    }
+    if (x != y) return n + static_cast<uint32_t>(__builtin_ctzll(x ^ y) / 8);  // little-endian
     n += 8;
   }
   while (n < limit && a[n] == b[n]) ++n;
   return n;
 }
 
+}  // namespace
+
+MatchFinder::MatchFinder(const uint8_t* data, size_t size)
+    : data_(data), size_(size), head_(size_t{1} << kHashBits, kNone), previous_(kWindowSlots, kNone),
+      short_(size_t{1} << kShortHashBits, kNone) {}
+
+uint32_t MatchFinder::Link(size_t pos, uint32_t* nearest3) {
+  if (size_ - pos < 4) {
+    if (nearest3) *nearest3 = kNone;
+    return kNone;
+  }
+  uint32_t four = Load32(data_ + pos);
+  uint32_t h3 = ((four & 0xFFFFFFu) * 2654435761u) >> (32 - kShortHashBits);
+  if (nearest3) *nearest3 = short_[h3];
+  short_[h3] = static_cast<uint32_t>(pos);
+  uint32_t h = (four * 2654435761u) >> (32 - kHashBits);
+  uint32_t first = head_[h];
+  previous_[pos & (kWindowSlots - 1)] = first;
+  head_[h] = static_cast<uint32_t>(pos);
+  return first;
+}
+
 size_t MatchFinder::FindMatches(size_t pos, uint32_t depth, uint32_t niceLength, Match* out) {
-  uint32_t candidate = Link(pos);
-  if (candidate == kNone) return 0;
+  uint32_t nearest3;
+  uint32_t candidate = Link(pos, &nearest3);
+  if (nearest3 == kNone && candidate == kNone) return 0;
   uint32_t limit = static_cast<uint32_t>(std::min<size_t>(kMaxMatchLength, size_ - pos));
-  uint32_t best = kMinMatchLength - 1;
+  const uint8_t* current = data_ + pos;
   size_t count = 0;
+  // A 3-byte match from the short table, when it is one and is near enough.
+  uint32_t best = kMinMatchLength;
+  if (nearest3 != kNone && pos - nearest3 <= kMaxDistance &&
+      (Load32(data_ + nearest3) & 0xFFFFFFu) == (Load32(current) & 0xFFFFFFu))
+    out[count++] = Match{3, static_cast<uint32_t>(pos - nearest3)};
+  // Chain candidates: one can beat `best` only if it agrees on the 4 bytes
+  // that end at `best`.
   while (candidate != kNone && depth-- > 0) {
     size_t distance = pos - candidate;
     if (distance > kMaxDistance) break;
-    // A candidate can only beat `best` if it agrees at that position.
-    if (data_[candidate + best] == data_[pos + best]) {
-      uint32_t length = MatchLength(candidate, pos, limit);
+    const uint8_t* earlier = data_ + candidate;
+    if (Load32(earlier + best - 3) == Load32(current + best - 3)) {
+      uint32_t length = CommonLength(earlier, current, limit);
       if (length > best) {
         best = length;
         out[count++] = Match{length, static_cast<uint32_t>(distance)};
@@ -62,26 +76,4 @@ size_t MatchFinder::FindMatches(size_t pos, uint32_t depth, uint32_t niceLength,
     candidate = previous_[candidate & (kWindowSlots - 1)];
   }
   return count;
-}
-
-Match MatchFinder::FindLongest(size_t pos, uint32_t depth, uint32_t niceLength) {
-  uint32_t candidate = Link(pos);
-  Match best{0, 0};
-  if (candidate == kNone) return best;
-  uint32_t limit = static_cast<uint32_t>(std::min<size_t>(kMaxMatchLength, size_ - pos));
-  uint32_t bestLength = kMinMatchLength - 1;
-  while (candidate != kNone && depth-- > 0) {
-    size_t distance = pos - candidate;
-    if (distance > kMaxDistance) break;
-    if (data_[candidate + bestLength] == data_[pos + bestLength]) {
-      uint32_t length = MatchLength(candidate, pos, limit);
-      if (length > bestLength) {
-        bestLength = length;
-        best = Match{length, static_cast<uint32_t>(distance)};
-        if (length >= niceLength || length == limit) break;
-      }
-    }
-    candidate = previous_[candidate & (kWindowSlots - 1)];
-  }
-  return best;
 }
