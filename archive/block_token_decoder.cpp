@@ -1,7 +1,8 @@
-// The fast token loop: a 64-bit bit buffer filled by one unaligned load per
-// token, the number code read with a leading-ones count, matches copied eight
-// bytes at a time.  It keeps the reference loop's every verdict: a token is
-// corrupt exactly when the bit-at-a-time reader would refuse it.
+// The fast token loop: a bit buffer of the machine's word (64 bits on x86-64,
+// 32 on i686) filled by one unaligned load, the number code read with a
+// leading-ones count, matches copied eight bytes at a time.  It keeps the
+// reference loop's every verdict: a token is corrupt exactly when the
+// bit-at-a-time reader would refuse it.
 #include <cstring>
 
 #include "archive/block_format.h"
@@ -9,50 +10,63 @@
 
 namespace {
 
-// The bit buffer.  `bits` holds the stream's next bits, most significant
-// first.  The top `count` of them (0..63) are counted: they come from the
-// bytes before `next`.  Every bit below the counted ones is either the
-// stream's following bit or zero, so loading a byte again only ORs in bits
-// already there, and once `next` reaches the end all bits below are zero.
-// The token loop keeps it in locals; only the rare slow path gets a copy.
-struct BitBuffer {
-  const uint8_t* next;
-  uint64_t bits;
-  unsigned count;
-};
-
 #define KAITO_ALWAYS_INLINE inline __attribute__((always_inline))
 #define KAITO_LIKELY(x) __builtin_expect(!!(x), 1)
 
-KAITO_ALWAYS_INLINE uint64_t LoadBigEndian64(const uint8_t* p) {
-#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
-  uint64_t v;
-  std::memcpy(&v, p, sizeof v);
-  return __builtin_bswap64(v);
+#if UINTPTR_MAX > 0xFFFFFFFFu
+using BitWord = uint64_t;
 #else
-  uint64_t v = 0;
-  for (int i = 0; i < 8; ++i) v = (v << 8) | p[i];
+using BitWord = uint32_t;
+#endif
+constexpr unsigned kWordBits = sizeof(BitWord) * 8;
+constexpr unsigned kWordBytes = sizeof(BitWord);
+
+// The bit buffer.  `bits` holds the stream's next bits, most significant
+// first.  The top `count` of them (0 .. kWordBits - 1) are counted: they come
+// from the bytes before `next`.  Every bit below the counted ones is either
+// the stream's following bit or zero, so loading a byte again only ORs in
+// bits already there, and once `next` reaches the end all bits below are
+// zero.  The token loop keeps it in locals; only the slow path gets a copy.
+struct BitBuffer {
+  const uint8_t* next;
+  BitWord bits;
+  unsigned count;
+};
+
+KAITO_ALWAYS_INLINE BitWord LoadBigEndianWord(const uint8_t* p) {
+  BitWord v;
+  std::memcpy(&v, p, sizeof v);
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
   return v;
+#else
+  return kWordBits == 64 ? static_cast<BitWord>(__builtin_bswap64(v))
+                         : static_cast<BitWord>(__builtin_bswap32(static_cast<uint32_t>(v)));
 #endif
 }
 
-// Counts 56..63 bits with one load; needs 8 readable bytes at `next`.  Whole
-// bytes are counted; a byte that fits only in part stays below the counted
-// bits and is counted by the next refill.
-KAITO_ALWAYS_INLINE void RefillFast(BitBuffer& b) {
-  b.bits |= LoadBigEndian64(b.next) >> b.count;
-  b.next += (63 - b.count) >> 3;
-  b.count |= 56;
+KAITO_ALWAYS_INLINE unsigned LeadingZeros(BitWord x) {  // x != 0
+  return kWordBits == 64 ? static_cast<unsigned>(__builtin_clzll(x))
+                         : static_cast<unsigned>(__builtin_clz(static_cast<uint32_t>(x)));
 }
 
-// Counts 56..63 bits, or every bit left near the stream's end.
+// Counts kWordBits - 8 or more bits with one load; needs a word of readable
+// bytes at `next`.  Whole bytes are counted; a byte that fits only in part
+// stays below the counted bits and is counted by the next refill.
+KAITO_ALWAYS_INLINE void RefillFast(BitBuffer& b) {
+  b.bits |= LoadBigEndianWord(b.next) >> b.count;
+  b.next += (kWordBits - 1 - b.count) >> 3;
+  b.count |= kWordBits - 8;
+}
+
+// The same, or a byte at a time near the stream's end, where it counts every
+// bit left.
 void Refill(BitBuffer& b, const uint8_t* end) {
-  if (end - b.next >= 8) {
+  if (end - b.next >= static_cast<int>(kWordBytes)) {
     RefillFast(b);
     return;
   }
-  while (b.count <= 55 && b.next != end) {
-    b.bits |= uint64_t{*b.next++} << (56 - b.count);
+  while (b.count <= kWordBits - 9 && b.next != end) {
+    b.bits |= static_cast<BitWord>(*b.next++) << (kWordBits - 8 - b.count);
     b.count += 8;
   }
 }
@@ -62,37 +76,51 @@ KAITO_ALWAYS_INLINE void Consume(BitBuffer& b, unsigned n) {
   b.count -= n;
 }
 
-// The class k of the number at the top of the buffer: one more than its
-// leading one-bits (at most 64).
-KAITO_ALWAYS_INLINE unsigned LeadingClass(uint64_t bits) {
-  return static_cast<unsigned>(__builtin_clzll(~bits | 1)) + 1;
-}
+// One more than the leading one-bits of the buffer (at most kWordBits): the
+// class of the number starting there when its prefix lies within the word.
+KAITO_ALWAYS_INLINE unsigned LeadingClass(BitWord bits) { return LeadingZeros(~bits | 1) + 1; }
 
 // A number of class k is k - 1 one-bits, a zero-bit and k value bits; it
-// stands for 2^k - 2 plus the value.  False where the stream is corrupt: a
-// prefix of 31 one-bits or more, or the stream ending inside the number.
-// Numbers of 2^31 or more (class 31) are left to the caller to refuse.
+// stands for 2^k - 2 plus the value.  Read here piece by piece, however long.
+// False where the stream is corrupt: a prefix of 31 one-bits or more, or the
+// stream ending inside the number.  Numbers of 2^31 or more (class 31) are
+// left to the caller to refuse.
 __attribute__((noinline)) bool TakeNumberSlow(BitBuffer& b, const uint8_t* end, uint32_t* number) {
-  Refill(b, end);
-  const unsigned k = LeadingClass(b.bits);
-  if (k > static_cast<unsigned>(kMaxCodeClass)) return false;
-  if (k > b.count) return false;  // the prefix's zero-bit lies past the end
-  Consume(b, k);
-  Refill(b, end);
-  if (k > b.count) return false;
-  *number = (1u << k) - 2 + static_cast<uint32_t>(b.bits >> (64 - k));
-  Consume(b, k);
+  unsigned ones = 0;
+  for (;;) {
+    Refill(b, end);
+    if (b.count == 0) return false;  // the stream ends inside the prefix
+    unsigned run = LeadingClass(b.bits) - 1;
+    const bool prefixEnds = run < b.count;
+    if (!prefixEnds) run = b.count;
+    ones += run;
+    if (ones >= static_cast<unsigned>(kMaxCodeClass)) return false;
+    Consume(b, run);
+    if (prefixEnds) break;
+  }
+  Consume(b, 1);  // the prefix's zero-bit
+  const unsigned k = ones + 1;
+  uint32_t value = 0;
+  for (unsigned wanted = k; wanted > 0;) {
+    Refill(b, end);
+    if (b.count == 0) return false;  // the stream ends inside the value
+    const unsigned piece = wanted < b.count ? wanted : b.count;
+    value = (value << piece) | static_cast<uint32_t>(b.bits >> (kWordBits - piece));
+    Consume(b, piece);
+    wanted -= piece;
+  }
+  *number = (1u << k) - 2 + value;
   return true;
 }
 
-// The same when the whole number is counted already (here k <= 31, since
-// count <= 63); otherwise the slow path, on a copy so that the caller's
-// buffer can stay in registers.
+// The same, fast, when the whole number is counted already (here 2k is at
+// most count, so k <= 31); otherwise the slow path, on a copy so that the
+// caller's buffer can stay in registers.
 KAITO_ALWAYS_INLINE bool TakeNumber(BitBuffer& b, const uint8_t* end, uint32_t* number) {
   const unsigned k = LeadingClass(b.bits);
   if (KAITO_LIKELY(2 * k <= b.count)) {
     Consume(b, k);
-    *number = (1u << k) - 2 + static_cast<uint32_t>(b.bits >> (64 - k));
+    *number = (1u << k) - 2 + static_cast<uint32_t>(b.bits >> (kWordBits - k));
     Consume(b, k);
     return true;
   }
@@ -100,6 +128,13 @@ KAITO_ALWAYS_INLINE bool TakeNumber(BitBuffer& b, const uint8_t* end, uint32_t* 
   const bool ok = TakeNumberSlow(copy, end, number);
   b = copy;
   return ok;
+}
+
+KAITO_ALWAYS_INLINE void RefillForNumber(BitBuffer& b, const uint8_t* end) {
+  if (KAITO_LIKELY(end - b.next >= static_cast<int>(kWordBytes)))
+    RefillFast(b);
+  else
+    Refill(b, end);
 }
 
 KAITO_ALWAYS_INLINE void Copy8(uint8_t* dst, const uint8_t* src) {
@@ -142,16 +177,16 @@ bool DecodeTokens(const uint8_t* stream, const uint8_t* streamEnd, const uint8_t
     // Tokens up to the next report or the end, whichever comes first.
     const uint32_t stop = reportAt < decodedSize ? static_cast<uint32_t>(reportAt) : decodedSize;
     while (produced < stop) {
-      if (KAITO_LIKELY(streamEnd - b.next >= 8))
-        RefillFast(b);
-      else
-        Refill(b, streamEnd);
+      RefillForNumber(b, streamEnd);
       uint32_t v;
       if (!TakeNumber(b, streamEnd, &v)) return false;
       if (v < kFirstMatchCode) {
         out[produced++] = literalTable[v];
         continue;
       }
+      // A 64-bit buffer holds both numbers of most matches; a 32-bit one is
+      // topped up in between.
+      if (kWordBits < 64) RefillForNumber(b, streamEnd);
       uint32_t w;
       if (!TakeNumber(b, streamEnd, &w)) return false;
       const uint32_t room = decodedSize - produced;
