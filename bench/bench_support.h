@@ -1,0 +1,89 @@
+// Small helpers of the benchmark: the corpus manifest, whole-file reads and a
+// timer that reports the best of several batches, so that a moment of load
+// from another process on the machine does not count.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace bench {
+
+// One corpus file: its class, its path and, when the manifest has them, the
+// sizes that `gzip -9` and `xz -9` make of it (0 when not given).
+struct CorpusFile {
+  std::string corpusClass;
+  std::string path;
+  uint64_t gzipSize = 0;
+  uint64_t xzSize = 0;
+  std::vector<uint8_t> data;
+};
+
+inline bool ReadWholeFile(const std::string& path, std::vector<uint8_t>* data) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  data->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  return !in.bad();
+}
+
+// Manifest lines: class, path, gzip -9 size, xz -9 size, separated by tabs;
+// the sizes may be left out.  Empty lines and lines starting with # are skipped.
+inline bool ReadManifest(const std::string& manifestPath, std::vector<CorpusFile>* files) {
+  std::ifstream in(manifestPath);
+  if (!in) return false;
+  std::string line;
+  while (std::getline(in, line)) {
+    if (line.empty() || line[0] == '#') continue;
+    std::istringstream fields(line);
+    CorpusFile file;
+    std::getline(fields, file.corpusClass, '\t');
+    std::getline(fields, file.path, '\t');
+    fields >> file.gzipSize >> file.xzSize;
+    if (!ReadWholeFile(file.path, &file.data)) {
+      std::fprintf(stderr, "cannot read %s\n", file.path.c_str());
+      return false;
+    }
+    files->push_back(std::move(file));
+  }
+  return !files->empty();
+}
+
+// Seconds per call of `work`: the best of `batches` batches, each repeating
+// the call until it has run for at least `batchSeconds`.
+template <typename Work>
+double BestSecondsPerCall(Work work, int batches = 5, double batchSeconds = 0.05) {
+  using Clock = std::chrono::steady_clock;
+  double best = 1e30;
+  for (int batch = 0; batch < batches; ++batch) {
+    const Clock::time_point start = Clock::now();
+    int calls = 0;
+    double elapsed = 0;
+    do {
+      work();
+      ++calls;
+      elapsed = std::chrono::duration<double>(Clock::now() - start).count();
+    } while (elapsed < batchSeconds);
+    if (elapsed / calls < best) best = elapsed / calls;
+  }
+  return best;
+}
+
+// Seconds of one call.
+template <typename Work>
+double SecondsOfOneCall(Work work) {
+  using Clock = std::chrono::steady_clock;
+  const Clock::time_point start = Clock::now();
+  work();
+  return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+inline double MegabytesPerSecond(uint64_t bytes, double seconds) {
+  return seconds > 0 ? static_cast<double>(bytes) / 1e6 / seconds : 0;
+}
+
+}  // namespace bench

@@ -1,0 +1,241 @@
+// The benchmark: how fast our block decoder is against zlib's inflate and
+// libdeflate on the same files in the same run, and for every level of our
+// encoder the compressed size, the encode speed and the size against `gzip -9`
+// and `xz -9`.  It prints figures; it checks nothing but that every decoder
+// gives the input back.
+//
+//   kaito_bench MANIFEST [--decode-only]
+//
+// MANIFEST lists the corpus (see bench_support.h); scripts/bench.sh makes it.
+// --decode-only encodes only the blocks the decode table needs (for slow
+// runs, such as the i686 build under Wine).
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "archive/block_decoder.h"
+#include "bench/bench_support.h"
+#include "tools/encoder/block_encoder.h"
+
+#ifdef KAITO_BENCH_ZLIB
+#include <zlib.h>
+#endif
+#ifdef KAITO_BENCH_LIBDEFLATE
+#include <libdeflate.h>
+#endif
+
+namespace {
+
+using bench::CorpusFile;
+
+// The decoders of the decode table, each on its own compressed form of a file.
+enum Decoder { KaitoDefault, KaitoBest, Inflate, Libdeflate, kDecoderCount };
+const char* const kDecoderNames[kDecoderCount] = {"kaito -6", "kaito -9", "zlib inflate", "libdeflate"};
+
+bool DecoderBuiltIn(int decoder) {
+#ifdef KAITO_BENCH_ZLIB
+  const bool withZlib = true;
+#else
+  const bool withZlib = false;
+#endif
+#ifdef KAITO_BENCH_LIBDEFLATE
+  const bool withLibdeflate = withZlib;  // it decodes zlib's data
+#else
+  const bool withLibdeflate = false;
+#endif
+  if (decoder == Inflate) return withZlib;
+  if (decoder == Libdeflate) return withLibdeflate;
+  return true;
+}
+
+// What one class of the corpus (or the whole) adds up to.
+struct Totals {
+  uint64_t bytes = 0;
+  uint64_t files = 0;
+  double decodeSeconds[kDecoderCount] = {};
+  uint64_t levelBytes[kBestLevel + 1] = {};
+  double levelSeconds[kBestLevel + 1] = {};
+  uint64_t deflateBytes = 0;  // zlib at level 9
+  uint64_t gzipBytes = 0;
+  uint64_t xzBytes = 0;
+};
+
+[[noreturn]] void Fail(const std::string& what) {
+  std::fprintf(stderr, "kaito_bench: %s\n", what.c_str());
+  std::exit(1);
+}
+
+double TimeKaitoDecode(const CorpusFile& file, const std::vector<uint8_t>& block) {
+  uint8_t* out = nullptr;
+  uint32_t size = 0;
+  if (DecodeBlock(block.data(), static_cast<uint32_t>(block.size()), &out, &size, nullptr, 0) != DecodeOk ||
+      size != file.data.size() || (size != 0 && std::memcmp(out, file.data.data(), size) != 0))
+    Fail("our decoder did not give back " + file.path);
+  FreeBlock(out);
+  return bench::BestSecondsPerCall([&] {
+    DecodeBlock(block.data(), static_cast<uint32_t>(block.size()), &out, &size, nullptr, 0);
+    FreeBlock(out);
+  });
+}
+
+#ifdef KAITO_BENCH_ZLIB
+std::vector<uint8_t> ZlibCompress(const CorpusFile& file) {
+  uLongf size = compressBound(static_cast<uLong>(file.data.size()));
+  std::vector<uint8_t> packed(size);
+  if (compress2(packed.data(), &size, file.data.data(), static_cast<uLong>(file.data.size()), 9) != Z_OK)
+    Fail("zlib cannot compress " + file.path);
+  packed.resize(size);
+  return packed;
+}
+
+double TimeInflate(const CorpusFile& file, const std::vector<uint8_t>& packed, std::vector<uint8_t>& out) {
+  auto once = [&] {
+    uLongf size = static_cast<uLongf>(out.size());
+    return uncompress(out.data(), &size, packed.data(), static_cast<uLong>(packed.size())) == Z_OK &&
+           size == file.data.size();
+  };
+  if (!once() || std::memcmp(out.data(), file.data.data(), file.data.size()) != 0)
+    Fail("inflate did not give back " + file.path);
+  return bench::BestSecondsPerCall(once);
+}
+#endif
+
+#ifdef KAITO_BENCH_LIBDEFLATE
+double TimeLibdeflate(const CorpusFile& file, const std::vector<uint8_t>& packed, std::vector<uint8_t>& out) {
+  libdeflate_decompressor* decompressor = libdeflate_alloc_decompressor();
+  auto once = [&] {
+    size_t size = 0;
+    return libdeflate_zlib_decompress(decompressor, packed.data(), packed.size(), out.data(), out.size(),
+                                      &size) == LIBDEFLATE_SUCCESS &&
+           size == file.data.size();
+  };
+  if (!once() || std::memcmp(out.data(), file.data.data(), file.data.size()) != 0)
+    Fail("libdeflate did not give back " + file.path);
+  const double seconds = bench::BestSecondsPerCall(once);
+  libdeflate_free_decompressor(decompressor);
+  return seconds;
+}
+#endif
+
+void Measure(const CorpusFile& file, bool decodeOnly, Totals& totals) {
+  totals.bytes += file.data.size();
+  totals.files += 1;
+  totals.gzipBytes += file.gzipSize;
+  totals.xzBytes += file.xzSize;
+  std::vector<uint8_t> blocks[kBestLevel + 1];
+  for (int level = kFastestLevel; level <= kBestLevel; ++level) {
+    if (decodeOnly && level != kDefaultLevel && level != kBestLevel) continue;
+    totals.levelSeconds[level] +=
+        bench::SecondsOfOneCall([&] { blocks[level] = EncodeBlock(file.data.data(), file.data.size(), level); });
+    totals.levelBytes[level] += blocks[level].size();
+  }
+  totals.decodeSeconds[KaitoDefault] += TimeKaitoDecode(file, blocks[kDefaultLevel]);
+  totals.decodeSeconds[KaitoBest] += TimeKaitoDecode(file, blocks[kBestLevel]);
+#ifdef KAITO_BENCH_ZLIB
+  const std::vector<uint8_t> packed = ZlibCompress(file);
+  totals.deflateBytes += packed.size();
+  std::vector<uint8_t> out(file.data.size() + 1);
+  totals.decodeSeconds[Inflate] += TimeInflate(file, packed, out);
+#ifdef KAITO_BENCH_LIBDEFLATE
+  totals.decodeSeconds[Libdeflate] += TimeLibdeflate(file, packed, out);
+#endif
+#endif
+}
+
+void Add(Totals& sum, const Totals& part) {
+  sum.bytes += part.bytes;
+  sum.files += part.files;
+  for (int d = 0; d < kDecoderCount; ++d) sum.decodeSeconds[d] += part.decodeSeconds[d];
+  for (int level = 0; level <= kBestLevel; ++level) {
+    sum.levelBytes[level] += part.levelBytes[level];
+    sum.levelSeconds[level] += part.levelSeconds[level];
+  }
+  sum.deflateBytes += part.deflateBytes;
+  sum.gzipBytes += part.gzipBytes;
+  sum.xzBytes += part.xzBytes;
+}
+
+double Percent(uint64_t part, uint64_t whole) { return whole ? 100.0 * static_cast<double>(part) / static_cast<double>(whole) : 0; }
+double Ratio(uint64_t a, uint64_t b) { return b ? static_cast<double>(a) / static_cast<double>(b) : 0; }
+
+void PrintDecodeTable(const std::vector<std::pair<std::string, Totals>>& rows) {
+  std::printf("\nDecode speed, MB/s of output (ratio to zlib inflate in brackets)\n\n");
+  std::printf("| class | files | bytes |");
+  for (int d = 0; d < kDecoderCount; ++d)
+    if (DecoderBuiltIn(d)) std::printf(" %s |", kDecoderNames[d]);
+  std::printf("\n|---|---:|---:|");
+  for (int d = 0; d < kDecoderCount; ++d)
+    if (DecoderBuiltIn(d)) std::printf("---:|");
+  std::printf("\n");
+  for (const auto& [name, t] : rows) {
+    std::printf("| %s | %llu | %llu |", name.c_str(), static_cast<unsigned long long>(t.files),
+                static_cast<unsigned long long>(t.bytes));
+    const double inflate = bench::MegabytesPerSecond(t.bytes, t.decodeSeconds[Inflate]);
+    for (int d = 0; d < kDecoderCount; ++d) {
+      if (!DecoderBuiltIn(d)) continue;
+      const double speed = bench::MegabytesPerSecond(t.bytes, t.decodeSeconds[d]);
+      if (DecoderBuiltIn(Inflate))
+        std::printf(" %.0f (%.2fx) |", speed, inflate > 0 ? speed / inflate : 0);
+      else
+        std::printf(" %.0f |", speed);
+    }
+    std::printf("\n");
+  }
+}
+
+void PrintEncodeTable(const std::vector<std::pair<std::string, Totals>>& rows, bool decodeOnly) {
+  std::printf("\nCompressed size (%% of input; block header included) and encode speed\n\n");
+  std::printf("| level | class | size %% | encode MB/s | size / gzip -9 | size / xz -9 |\n");
+  std::printf("|---|---|---:|---:|---:|---:|\n");
+  for (int level = kFastestLevel; level <= kBestLevel; ++level) {
+    if (decodeOnly && level != kDefaultLevel && level != kBestLevel) continue;
+    for (const auto& [name, t] : rows) {
+      std::printf("| -%d | %s | %.2f | %.1f | %.3f | %.3f |\n", level, name.c_str(),
+                  Percent(t.levelBytes[level], t.bytes), bench::MegabytesPerSecond(t.bytes, t.levelSeconds[level]),
+                  Ratio(t.levelBytes[level], t.gzipBytes), Ratio(t.levelBytes[level], t.xzBytes));
+    }
+  }
+  std::printf("\nOther compressors on the same files (%% of input)\n\n");
+  std::printf("| class | zlib -9 | gzip -9 | xz -9 |\n|---|---:|---:|---:|\n");
+  for (const auto& [name, t] : rows)
+    std::printf("| %s | %.2f | %.2f | %.2f |\n", name.c_str(), Percent(t.deflateBytes, t.bytes),
+                Percent(t.gzipBytes, t.bytes), Percent(t.xzBytes, t.bytes));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) {
+    std::fprintf(stderr, "usage: kaito_bench MANIFEST [--decode-only]\n");
+    return 2;
+  }
+  const bool decodeOnly = argc > 2 && std::strcmp(argv[2], "--decode-only") == 0;
+  std::vector<CorpusFile> files;
+  if (!bench::ReadManifest(argv[1], &files)) Fail(std::string("no corpus read from ") + argv[1]);
+
+  std::map<std::string, Totals> byClass;
+  std::vector<std::string> classOrder;
+  for (const CorpusFile& file : files) {
+    if (byClass.find(file.corpusClass) == byClass.end()) classOrder.push_back(file.corpusClass);
+    std::fprintf(stderr, "  %s (%zu bytes)\n", file.path.c_str(), file.data.size());
+    Measure(file, decodeOnly, byClass[file.corpusClass]);
+  }
+
+  // Per class, then all classes, then all but the incompressible control.
+  std::vector<std::pair<std::string, Totals>> rows;
+  Totals all;
+  Totals compressible;
+  for (const std::string& name : classOrder) {
+    rows.emplace_back(name, byClass[name]);
+    Add(all, byClass[name]);
+    if (name != "random") Add(compressible, byClass[name]);
+  }
+  rows.emplace_back("total", all);
+  if (byClass.count("random")) rows.emplace_back("total without random", compressible);
+
+  PrintDecodeTable(rows);
+  PrintEncodeTable(rows, decodeOnly);
+  return 0;
+}
