@@ -147,14 +147,29 @@ KAITO_ALWAYS_INLINE void Copy8(uint8_t* dst, const uint8_t* src) {
 // copy one byte at a time.  `room` (>= length) is the output left from dst.
 KAITO_ALWAYS_INLINE void CopyMatch(uint8_t* dst, uint32_t distance, uint32_t length, uint32_t room) {
   const uint8_t* src = dst - distance;
-  if (KAITO_LIKELY(distance >= 8 && room - length >= 16)) {
+  if (KAITO_LIKELY(distance >= 8 && room - length >= 32)) {
     // Each chunk reads only bytes before the chunk it writes; the copy may
-    // write up to 15 bytes past the match, which later tokens overwrite.
+    // write up to 31 bytes past the match, which later tokens overwrite.
     uint8_t* const stop = dst + length;
     Copy8(dst, src);
     Copy8(dst + 8, src + 8);
-    dst += 16;
-    src += 16;
+    Copy8(dst + 16, src + 16);
+    Copy8(dst + 24, src + 24);
+    dst += 32;
+    src += 32;
+    while (dst < stop) {
+      Copy8(dst, src);
+      dst += 8;
+      src += 8;
+    }
+  } else if (room - length >= 32) {
+    // A period shorter than a chunk: the first 8 bytes one at a time, then
+    // chunks from a whole number of periods back, at least 8 bytes.
+    static const uint8_t kWidened[8] = {0, 8, 8, 9, 8, 10, 12, 14};
+    for (int i = 0; i < 8; ++i) dst[i] = src[i];
+    uint8_t* const stop = dst + length;
+    dst += 8;
+    src = dst - kWidened[distance];
     while (dst < stop) {
       Copy8(dst, src);
       dst += 8;
