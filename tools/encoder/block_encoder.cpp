@@ -10,18 +10,19 @@
 
 namespace {
 
-// Search effort per level; level 9 parses optimally with the deepest search.
+// Search effort per level: greedy, then lazy with deeper chains; level 9
+// parses optimally over binary-tree matches.
 constexpr SearchSettings kLevelSettings[kBestLevel + 1] = {
     {0, 0, false},      // 0: stores (not used here)
-    {4, 32, false},     // 1
-    {8, 64, false},     // 2
-    {8, 64, true},      // 3
-    {16, 128, true},    // 4
-    {32, 128, true},    // 5
-    {64, 256, true},    // 6
-    {128, 512, true},   // 7
-    {256, 512, true},   // 8
-    {128, 256, false},  // 9: optimal
+    {4, 16, false},     // 1
+    {8, 32, false},     // 2
+    {4, 16, true},      // 3
+    {8, 32, true},      // 4
+    {12, 32, true},     // 5
+    {16, 32, true},     // 6
+    {48, 64, true},     // 7
+    {128, 128, true},   // 8
+    {64, 256, false},   // 9: optimal, tree nodes visited per position
 };
 
 }  // namespace

@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 #include "archive/block_format.h"
@@ -24,21 +25,55 @@ class MatchFinder {
   // Inserts `pos`; positions must be inserted in increasing order, each once.
   void Insert(size_t pos) { Link(pos); }
 
-  // Inserts `pos` and collects matches of strictly increasing length, each at
-  // the nearest distance among the candidates seen, at most `depth` chain
-  // entries deep; stops once a match reaches `niceLength`.  Returns the count
-  // written to `out` (room for kMaxMatchLength entries is enough).
-  size_t FindMatches(size_t pos, uint32_t depth, uint32_t niceLength, Match* out);
+  // Inserts `pos` and hands matches of strictly increasing length to
+  // `visit(length, distance)`, each at the nearest distance among the
+  // candidates seen, at most `depth` chain entries deep; stops once a match
+  // reaches `niceLength`.
+  template <typename Visit>
+  void VisitMatches(size_t pos, uint32_t depth, uint32_t niceLength, Visit&& visit);
 
  private:
-  static constexpr int kHashBits = 15;
+  static constexpr int kHashBits = 14;
   static constexpr int kShortHashBits = 12;
   static constexpr uint32_t kWindowSlots = 8192;  // > kMaxDistance, a power of two
   static constexpr uint32_t kNone = 0xFFFFFFFFu;
 
   // Links `pos` into its chain; answers the chain's previous head and, in
   // *nearest3, the previous position with the same 3-byte hash.
-  uint32_t Link(size_t pos, uint32_t* nearest3 = nullptr);
+  uint32_t Link(size_t pos, uint32_t* nearest3 = nullptr) {
+    if (size_ - pos < 4) {
+      if (nearest3) *nearest3 = kNone;
+      return kNone;
+    }
+    uint32_t four = Load32(data_ + pos);
+    uint32_t h3 = ((four & 0xFFFFFFu) * 2654435761u) >> (32 - kShortHashBits);
+    if (nearest3) *nearest3 = short_[h3];
+    short_[h3] = static_cast<uint32_t>(pos);
+    uint32_t h = (four * 2654435761u) >> (32 - kHashBits);
+    uint32_t first = head_[h];
+    previous_[pos & (kWindowSlots - 1)] = first;
+    head_[h] = static_cast<uint32_t>(pos);
+    return first;
+  }
+
+  static uint32_t Load32(const uint8_t* p) {
+    uint32_t v;
+    std::memcpy(&v, p, 4);
+    return v;
+  }
+  // How many of the first `limit` bytes of a and b agree.
+  static uint32_t CommonLength(const uint8_t* a, const uint8_t* b, uint32_t limit) {
+    uint32_t n = 0;
+    while (n + 8 <= limit) {
+      uint64_t x, y;
+      std::memcpy(&x, a + n, 8);
+      std::memcpy(&y, b + n, 8);
+      if (x != y) return n + static_cast<uint32_t>(__builtin_ctzll(x ^ y) / 8);  // little-endian
+      n += 8;
+    }
+    while (n < limit && a[n] == b[n]) ++n;
+    return n;
+  }
 
   const uint8_t* data_;
   size_t size_;
@@ -46,3 +81,33 @@ class MatchFinder {
   std::vector<uint32_t> previous_;  // indexed by position modulo kWindowSlots
   std::vector<uint32_t> short_;     // per 3-byte hash: the newest position
 };
+
+template <typename Visit>
+void MatchFinder::VisitMatches(size_t pos, uint32_t depth, uint32_t niceLength, Visit&& visit) {
+  uint32_t nearest3;
+  uint32_t candidate = Link(pos, &nearest3);
+  if (nearest3 == kNone && candidate == kNone) return;
+  uint32_t limit = static_cast<uint32_t>(kMaxMatchLength < size_ - pos ? kMaxMatchLength : size_ - pos);
+  const uint8_t* current = data_ + pos;
+  // A 3-byte match from the short table, when it is one and is near enough.
+  if (nearest3 != kNone && pos - nearest3 <= kMaxDistance &&
+      (Load32(data_ + nearest3) & 0xFFFFFFu) == (Load32(current) & 0xFFFFFFu))
+    visit(uint32_t{3}, static_cast<uint32_t>(pos - nearest3));
+  // Chain candidates: one can beat `best` only if it agrees on the 4 bytes
+  // that end at `best`.
+  uint32_t best = kMinMatchLength;
+  while (candidate != kNone && depth-- > 0) {
+    size_t distance = pos - candidate;
+    if (distance > kMaxDistance) break;
+    const uint8_t* earlier = data_ + candidate;
+    if (Load32(earlier + best - 3) == Load32(current + best - 3)) {
+      uint32_t length = CommonLength(earlier, current, limit);
+      if (length > best) {
+        best = length;
+        visit(length, static_cast<uint32_t>(distance));
+        if (length >= niceLength || length == limit) break;
+      }
+    }
+    candidate = previous_[candidate & (kWindowSlots - 1)];
+  }
+}

@@ -28,7 +28,7 @@ uint32_t CommonLength(const uint8_t* a, const uint8_t* b, uint32_t limit) {
 
 TreeMatchFinder::TreeMatchFinder(const uint8_t* data, size_t size, uint32_t depth)
     : data_(data), size_(size), depth_(depth), root_(size_t{1} << kHashBits, kNone),
-      smaller_(kWindowSlots, kNone), larger_(kWindowSlots, kNone) {}
+      links_(2 * kWindowSlots, kNone) {}
 
 size_t TreeMatchFinder::Insert(size_t pos, Match* out) {
   uint32_t limit = static_cast<uint32_t>(std::min<size_t>(kMaxMatchLength, size_ - pos));
@@ -43,8 +43,9 @@ size_t TreeMatchFinder::Insert(size_t pos, Match* out) {
   // link where the next smaller node goes; it and the bytes every node on that
   // side shares with `current` (`smallerCommon`) only grow as the walk goes on.
   uint32_t slot = static_cast<uint32_t>(pos) & (kWindowSlots - 1);
-  uint32_t* smallerLink = &smaller_[slot];
-  uint32_t* largerLink = &larger_[slot];
+  uint32_t* links = links_.data();
+  uint32_t* smallerLink = &links[2 * slot];
+  uint32_t* largerLink = &links[2 * slot + 1];
   uint32_t smallerCommon = 0, largerCommon = 0;
   uint32_t best = kMinMatchLength - 1;
   size_t count = 0;
@@ -66,18 +67,18 @@ size_t TreeMatchFinder::Insert(size_t pos, Match* out) {
     }
     if (length == limit) {
       // Equal as far as keys go: the new node replaces it, taking its subtrees.
-      *smallerLink = smaller_[candidateSlot];
-      *largerLink = larger_[candidateSlot];
+      *smallerLink = links[2 * candidateSlot];
+      *largerLink = links[2 * candidateSlot + 1];
       break;
     }
     if (earlier[length] < current[length]) {
       *smallerLink = candidate;
-      smallerLink = &larger_[candidateSlot];
+      smallerLink = &links[2 * candidateSlot + 1];
       candidate = *smallerLink;
       smallerCommon = length;
     } else {
       *largerLink = candidate;
-      largerLink = &smaller_[candidateSlot];
+      largerLink = &links[2 * candidateSlot];
       candidate = *largerLink;
       largerCommon = length;
     }

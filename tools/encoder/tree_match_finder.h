@@ -39,6 +39,7 @@ class TreeMatchFinder {
   size_t size_;
   uint32_t depth_;
   std::vector<uint32_t> root_;     // per hash: the newest position
-  std::vector<uint32_t> smaller_;  // per slot: the subtree of smaller byte strings
-  std::vector<uint32_t> larger_;   // per slot: the subtree of larger byte strings
+  // Per slot, two links side by side: [2 * slot] the subtree of smaller byte
+  // strings, [2 * slot + 1] the subtree of larger ones.
+  std::vector<uint32_t> links_;
 };
