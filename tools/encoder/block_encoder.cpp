@@ -18,10 +18,10 @@ constexpr SearchSettings kLevelSettings[kBestLevel + 1] = {
     {8, 32, false},     // 2
     {4, 16, true},      // 3
     {8, 32, true},      // 4
-    {12, 32, true},     // 5
-    {16, 32, true},     // 6
-    {48, 64, true},     // 7
-    {128, 128, true},   // 8
+    {12, 64, true},     // 5
+    {20, 128, true},    // 6
+    {48, 128, true},    // 7
+    {128, 256, true},   // 8
     {64, 256, false},   // 9: optimal, tree nodes visited per position
 };
 
