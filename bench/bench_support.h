@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <sstream>
 #include <string>
@@ -53,22 +54,26 @@ inline bool ReadManifest(const std::string& manifestPath, std::vector<CorpusFile
   return !files->empty();
 }
 
-// Seconds per call of `work`: the best of `batches` batches, each repeating
-// the call until it has run for at least `batchSeconds`.
-template <typename Work>
-double BestSecondsPerCall(Work work, int batches = 5, double batchSeconds = 0.05) {
+// Seconds per call of each of `works`: the best of `batches` batches, each
+// repeating a call until it has run for at least `batchSeconds`.  The works
+// take turns batch by batch, so a spell of load from elsewhere falls on all
+// of them alike and the ratios between them hold.
+inline std::vector<double> BestSecondsPerCall(const std::vector<std::function<void()>>& works,
+                                              int batches = 8, double batchSeconds = 0.03) {
   using Clock = std::chrono::steady_clock;
-  double best = 1e30;
+  std::vector<double> best(works.size(), 1e30);
   for (int batch = 0; batch < batches; ++batch) {
-    const Clock::time_point start = Clock::now();
-    int calls = 0;
-    double elapsed = 0;
-    do {
-      work();
-      ++calls;
-      elapsed = std::chrono::duration<double>(Clock::now() - start).count();
-    } while (elapsed < batchSeconds);
-    if (elapsed / calls < best) best = elapsed / calls;
+    for (size_t i = 0; i < works.size(); ++i) {
+      const Clock::time_point start = Clock::now();
+      int calls = 0;
+      double elapsed = 0;
+      do {
+        works[i]();
+        ++calls;
+        elapsed = std::chrono::duration<double>(Clock::now() - start).count();
+      } while (elapsed < batchSeconds);
+      if (elapsed / calls < best[i]) best[i] = elapsed / calls;
+    }
   }
   return best;
 }
