@@ -86,7 +86,7 @@ ReferenceResult ReferenceDecode(const uint8_t* stream, size_t streamSize,
       out.push_back(literalTable[token.number]);
     } else {
       if (!MatchFits(token, out.size())) return ReferenceResult{};
-      for (uint64_t i = 0; i < token.length; ++i) out.push_back(out[out.size() - token.distance]);
+      for (uint64_t i = 0; i < token.length; ++i) out.push_back(out[out.size() - static_cast<size_t>(token.distance)]);
     }
     counter += token.length;
     if (counter >= kNotifyEvery) {

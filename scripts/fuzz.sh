@@ -7,6 +7,9 @@
 #   -s           save: add to fuzz/corpus/TARGET the inputs of this and
 #                earlier runs that add coverage
 #   -l           list the targets and stop
+#   -3           build and run the 32-bit (i686) variant in build-fuzz32: the
+#                stub's own word size, where the block decoder takes its
+#                32-bit paths (needs libc6-dev-i386 and lib32stdc++-12-dev)
 #   -- ARGS      further libFuzzer options, e.g. -- -jobs=2 -workers=2
 #
 # New inputs collect in build-fuzz/corpus/TARGET and survive between runs; a
@@ -17,16 +20,19 @@
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="${KAITO_FUZZ_BUILD_DIR:-$root/build-fuzz}"
+compiler_flags=""
+artifact_label=""
 all_targets=(block_decoder block_stream encoder_roundtrip container extract pe_locator)
 
 seconds=600
 save=0
-while getopts "t:sl" option; do
+while getopts "t:sl3" option; do
   case "$option" in
+    3) build="${KAITO_FUZZ_BUILD_DIR:-$root/build-fuzz32}"; compiler_flags="-m32"; artifact_label="i686-" ;;
     t) seconds="$OPTARG" ;;
     s) save=1 ;;
     l) printf '%s\n' "${all_targets[@]}"; exit 0 ;;
-    *) sed -n '4,10p' "$0" >&2; exit 2 ;;
+    *) sed -n '4,13p' "$0" >&2; exit 2 ;;
   esac
 done
 shift $((OPTIND - 1))
@@ -39,7 +45,7 @@ for target in "${targets[@]}"; do
   printf '%s\n' "${all_targets[@]}" | grep -qx "$target" || { echo "fuzz: unknown target $target" >&2; exit 2; }
 done
 
-CC=clang CXX=clang++ cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+CC="clang $compiler_flags" CXX="clang++ $compiler_flags" cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DKAITO_WITH_WIN32=OFF -DKAITO_SANITIZE=ON -DKAITO_FUZZ=ON \
   -DCMAKE_C_FLAGS=-fsanitize=fuzzer-no-link -DCMAKE_CXX_FLAGS=-fsanitize=fuzzer-no-link >/dev/null
 nice -n 19 cmake --build "$build" -j 2 --target "${targets[@]/#/fuzz_}"
@@ -55,7 +61,7 @@ for target in "${targets[@]}"; do
   echo "fuzz: $target for ${seconds}s"
   # New inputs go to the first folder; the committed seeds are only read.
   if ! nice -n 19 "$build/fuzz/fuzz_$target" -max_total_time="$seconds" -timeout=10 \
-      -print_final_stats=1 -artifact_prefix="$crashes/" "${extra[@]}" "$found" "$seeds"; then
+      -print_final_stats=1 -artifact_prefix="$crashes/$artifact_label" "${extra[@]}" "$found" "$seeds"; then
     echo "fuzz: $target failed; its input is in $crashes/" >&2
     failed=1
     continue
