@@ -87,7 +87,12 @@ HANDLE CreateOutputFile(const char* path) {
   // Every folder path is copied into a buffer of the path's own size limit.
   if (std::strlen(path) >= kPathBufferSize) return INVALID_HANDLE_VALUE;
   if (!MakeFoldersOnPath(path)) return INVALID_HANDLE_VALUE;
-  SECURITY_ATTRIBUTES inheritable = {sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+  // Filled field by field: an initializer list makes the compiler copy a
+  // template from a writable data section, which costs the stub a section.
+  SECURITY_ATTRIBUTES inheritable;
+  inheritable.nLength = sizeof(SECURITY_ATTRIBUTES);
+  inheritable.lpSecurityDescriptor = nullptr;
+  inheritable.bInheritHandle = TRUE;
   if (SkipOverwritePrompt == 0 && !ConfirmOverwrite(path, &inheritable)) return INVALID_HANDLE_VALUE;
   ClearReadOnly(path);
   return CreateFileA(path, GENERIC_WRITE, 0, &inheritable, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
