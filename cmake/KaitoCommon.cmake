@@ -53,8 +53,11 @@ function(kaito_gtest name)
 endfunction()
 
 # Code that goes into the stub: small, no exceptions, no RTTI, no unwind
-# tables, so it needs no C++ runtime DLL.
+# tables, so it needs no C++ runtime DLL.  Functions get sections of their own
+# so the link drops the unused ones; data does not: for PE targets the
+# compiler gives zero-filled variables in sections of their own file space
+# (.data$name) where one .bss costs none.
 function(kaito_stub_code target)
   target_compile_options(${target} PRIVATE -Os -fno-exceptions -fno-rtti
-    -fno-asynchronous-unwind-tables -fno-unwind-tables -ffunction-sections -fdata-sections)
+    -fno-asynchronous-unwind-tables -fno-unwind-tables -ffunction-sections -fno-ident)
 endfunction()
