@@ -87,7 +87,9 @@ def make_cases(base, layout, args):
     # Lengths from L (nothing behind the stub) to one byte short.
     cuts = list(range(L, size))
     kept = list(range(L, size - 4))
-    if args.truncations != "all":
+    if args.truncations == "none":
+        cuts, kept = [], []
+    elif args.truncations != "all":
         # Every boundary of the layout and its neighbours, and a spread of
         # lengths between them.
         step = max(1, len(cuts) // int(args.truncations))
@@ -102,6 +104,19 @@ def make_cases(base, layout, args):
     for cut in kept:
         add("cut+trailer", "archive cut at %d (%s), trailer kept" % (cut, layout.region(cut)),
             base[:cut] + trailer, damaged_part(layout, cut) if cut >= L + 16 else "header")
+
+    if args.header_bits:
+        # Every bit of every structural field: the archive header and each
+        # entry header.
+        fields = list(range(L, L + 16))
+        for start, _, _, _, _, _ in layout.entries:
+            fields += range(start, start + 24)
+        for offset in fields:
+            for bit in range(8):
+                data = bytearray(base)
+                data[offset] ^= 1 << bit
+                add("header-bit", "xor 0x%02x at %d (%s)" % (1 << bit, offset, layout.region(offset)),
+                    bytes(data), damaged_part(layout, offset))
 
     r = random.Random(args.seed)
     for n in range(args.flips):
@@ -246,7 +261,12 @@ def run_sweep(args):
     for folder in ("src", "cases", "dest", "batch", "kept"):
         shutil.rmtree(os.path.join(work, folder), ignore_errors=True)
         os.makedirs(os.path.join(work, folder))
-    token = "pkg%d" % os.getpid()
+    # The package's top folder name marks every path the stub writes.  In a
+    # private prefix it is fixed; in the shared one it is unique to this run.
+    # Its length is fixed either way, so that a seed always damages the same
+    # fields of the same layout.
+    private = args.private_prefix is not None
+    token = "pkg%06d" % (0 if private else os.getpid() % 1000000)
     make_source(os.path.join(work, "src"), token)
     base_path = os.path.join(work, "base.exe")
     import subprocess
@@ -258,7 +278,6 @@ def run_sweep(args):
     source = sweep_lib.read_tree(os.path.join(work, "src"))
 
     prefix = args.prefix
-    private = args.private_prefix is not None
     if private:
         sweep_lib.copy_prefix(args.prefix, args.private_prefix)
         prefix = args.private_prefix
@@ -375,8 +394,11 @@ def main():
     parser.add_argument("--work", required=True)
     parser.add_argument("--prefix", required=True, help="the project's Wine prefix")
     parser.add_argument("--private-prefix", help="run in a private copy of the prefix made here")
-    parser.add_argument("--truncations", default="all", help="'all', or about how many plain cuts")
+    parser.add_argument("--truncations", default="all",
+                        help="'all', 'none', or about how many plain cuts (with the layout's boundaries)")
     parser.add_argument("--flips", type=int, default=3000)
+    parser.add_argument("--header-bits", action="store_true",
+                        help="also flip every bit of the archive header and of each entry header")
     parser.add_argument("--seed", type=int, default=20240607)
     parser.add_argument("--limit-ms", type=int, default=60000)
     parser.add_argument("--batch", type=int, default=40)

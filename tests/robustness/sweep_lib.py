@@ -194,12 +194,25 @@ class Wine:
                 fields = [case_id, winpath(program), winpath(temp) + "\\",
                           winpath(dialog) if dialog else "-"] + list(options)
                 f.write("\t".join(fields) + "\n")
-        if os.path.exists(results):
-            os.remove(results)
         budget = (limit_ms / 1000.0 + 30) * len(cases) + 60
-        subprocess.run(["wine", self.runner, winpath(manifest), winpath(results), str(limit_ms)],
-                       env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-                       timeout=budget, check=True)
+        for attempt in (1, 2):
+            if os.path.exists(results):
+                os.remove(results)
+            try:
+                done = subprocess.run(["wine", self.runner, winpath(manifest), winpath(results),
+                                       str(limit_ms)], env=self.env, stdout=subprocess.DEVNULL,
+                                      stderr=subprocess.PIPE, timeout=budget)
+                failure = None if done.returncode == 0 else "exit code %d: %s" % (
+                    done.returncode, done.stderr.decode(errors="replace")[-2000:])
+            except subprocess.TimeoutExpired:
+                failure = "no end within %.0f s" % budget
+            if failure is None:
+                break
+            # Wine itself can fail to start the runner, or stall, while the
+            # prefix is busy; once more, then give up loudly.
+            print("sweep_runner: %s (attempt %d)" % (failure, attempt), flush=True)
+            if attempt == 2:
+                raise RuntimeError("sweep_runner failed: " + failure)
         answers = {}
         with open(results, encoding="utf-8") as f:
             for line in f:
