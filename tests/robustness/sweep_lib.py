@@ -243,3 +243,28 @@ def copy_prefix(source, target):
         shutil.rmtree(target)
     subprocess.run(["cp", "-a", source, target], check=True)
     open(os.path.join(target, ".kaito-private"), "w").close()
+
+
+def lingering(ids, wait_s=5.0):
+    """Linux processes of the given case ids (their program files are named
+    after them) still alive `wait_s` after the runner has seen them end: a
+    thread that outlives its process, invisible to Wine's own bookkeeping."""
+    import time
+    prefixes = {case_id[:15] for case_id in ids}
+    deadline = time.time() + wait_s
+    while True:
+        found = []
+        for pid in os.listdir("/proc"):
+            if not pid.isdigit():
+                continue
+            try:
+                with open("/proc/%s/comm" % pid) as f:
+                    comm = f.read().strip()
+            except OSError:
+                continue
+            if comm[:15] in prefixes or comm.replace(".exe", "")[:15] in prefixes:
+                found.append((int(pid), comm))
+        if not found or time.time() > deadline:
+            return found
+        time.sleep(0.5)
+

@@ -232,7 +232,9 @@ bool Answer(HWND window, const Case& c, bool first, DWORD ageMs, std::vector<std
   if (dialog && GetDlgItem(window, kMessageTextId) != nullptr && GetDlgItem(window, IDOK) != nullptr) {
     if (first) {
       const std::wstring text = TextOf(GetDlgItem(window, kMessageTextId));
-      if (text.empty()) return false;  // the box is busy: read it at the next poll
+      // A box that is busy answers no text: read it at the next poll, unless
+      // it stays empty.
+      if (text.empty() && ageMs < kStrangerGraceMs) return false;
       events->push_back("box:" + Escaped(text));
     }
     Click(window, IDOK);
