@@ -23,6 +23,8 @@ echo "== kaito test"
 source "$root/scripts/wine-env.sh"
 source "$root/scripts/xvfb-env.sh"
 kaito_start_xvfb
+# Bring the prefix's desktop up first: in a fresh prefix the first window can take a while.
+timeout 600 wine "$build/win32/tests/support/wine_warmup.exe" >/dev/null 2>&1 || true
 
 # Automatic mode extracts into the Windows temporary folder; the stub ends
 # with the completion message, which the window probe answers.
