@@ -19,7 +19,12 @@ timeout 600 wine "$build/win32/tests/support/wine_warmup.exe" >/dev/null 2>&1 ||
 echo "test: Wine desktop ready after $((SECONDS - warmup_start)) s"
 
 cd "$build"
-ctest -j "$(nproc 2>/dev/null || echo 2)" --output-on-failure "$@"
+# Tests under Wine share one desktop and can stall while the machine is busy;
+# a test that fails gets one more run, so only a repeated failure counts.
+status=0
+ctest -j "$(nproc 2>/dev/null || echo 2)" --output-on-failure --repeat until-pass:2 "$@" || status=$?
 
-# The portable code once more under ASan and UBSan, in its own build ($build/sanitize).
-"$root/scripts/sanitize.sh" "$@"
+# The portable code once more under ASan and UBSan, in its own build
+# ($build/sanitize); it runs even when the tests above failed.
+"$root/scripts/sanitize.sh" "$@" || status=$?
+exit "$status"
