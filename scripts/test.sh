@@ -11,8 +11,11 @@ build="${KAITO_BUILD_DIR:-$root/build}"
 source "$root/scripts/wine-env.sh"
 source "$root/scripts/xvfb-env.sh"
 kaito_start_xvfb
-# One persistent wineserver for the whole run: each Wine start is then quick.
-wineserver -p 60 >/dev/null 2>&1 || true
+# One wineserver for the whole run, ended with it: each Wine start is then
+# quick, and no server is started midway by a test whose output is a pipe
+# (the server would inherit the pipe and the test would wait on it).
+wineserver -p >/dev/null 2>&1 || true
+trap 'wineserver -k >/dev/null 2>&1 || true; kill "${kaito_xvfb_pid:-}" 2>/dev/null || true' EXIT
 # Bring the prefix's desktop up before any test's clock runs.
 warmup_start=$SECONDS
 timeout 600 wine "$build/win32/tests/support/wine_warmup.exe" >/dev/null 2>&1 || echo "test: the Wine warm-up failed" >&2

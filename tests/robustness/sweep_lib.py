@@ -198,12 +198,19 @@ class Wine:
         for attempt in (1, 2):
             if os.path.exists(results):
                 os.remove(results)
+            # The runner's messages go to a file, not a pipe: a wineserver or
+            # Wine service that this start brings up inherits the descriptor
+            # and lives on, and a pipe would then never report its end.
+            errors_path = os.path.join(folder, "runner-errors.txt")
             try:
-                done = subprocess.run(["wine", self.runner, winpath(manifest), winpath(results),
-                                       str(limit_ms)], env=self.env, stdout=subprocess.DEVNULL,
-                                      stderr=subprocess.PIPE, timeout=budget)
+                with open(errors_path, "wb") as errors:
+                    done = subprocess.run(["wine", self.runner, winpath(manifest), winpath(results),
+                                           str(limit_ms)], env=self.env, stdout=subprocess.DEVNULL,
+                                          stderr=errors, timeout=budget)
+                with open(errors_path, "rb") as errors:
+                    error_text = errors.read().decode(errors="replace")[-2000:]
                 failure = None if done.returncode == 0 else "exit code %d: %s" % (
-                    done.returncode, done.stderr.decode(errors="replace")[-2000:])
+                    done.returncode, error_text)
             except subprocess.TimeoutExpired:
                 failure = "no end within %.0f s" % budget
             if failure is None:
