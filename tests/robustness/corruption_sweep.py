@@ -143,7 +143,8 @@ def judge(case, result, layout, source, dest):
         return "hang", ["no end within the time limit: %s" % names]
     if exit_code != "00000000":
         violations.append("exit code %s (crash?)" % exit_code)
-    odd = [n for n in names if n.startswith(("unknown-box:", "window:", "question", "start-failed", "dialog-caption:", "hold-failed"))]
+    odd = [n for n in names if n.startswith(("unknown-box:", "window:", "question", "start-failed",
+                                             "dialog-caption:", "hold-failed"))]
     if odd:
         violations.append("unexpected windows or messages: %s" % odd)
 
