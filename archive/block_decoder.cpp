@@ -24,8 +24,8 @@ void NotifyTargetWindow(void* context, uint32_t) {
 
 }  // namespace
 
-DecodeResult DecodeBlock(const uint8_t* block, uint32_t blockSize, uint8_t** output,
-                         uint32_t* outputSize, NotifyWindow window, uint32_t message) {
+int32_t DecodeBlockWith(TokenDecoder decodeTokens, const uint8_t* block, uint32_t blockSize,
+                        uint8_t** output, uint32_t* outputSize, void* window, uint32_t message) {
   if (block == nullptr || output == nullptr || outputSize == nullptr || blockSize == 0)
     return DecodeBadArgument;
   if (blockSize < sizeof kBlockMagic || !HasMagic(block)) return DecodeBadMagic;
@@ -41,7 +41,7 @@ DecodeResult DecodeBlock(const uint8_t* block, uint32_t blockSize, uint8_t** out
 
   WindowTarget target = {window, message};
   const ProgressSink sink = {NotifyTargetWindow, &target};
-  if (!DecodeTokens(block + kBlockHeaderSize, block + blockSize, block + 12, out, decodedSize, sink)) {
+  if (!decodeTokens(block + kBlockHeaderSize, block + blockSize, block + 12, out, decodedSize, sink)) {
     BlockRelease(out);
     return DecodeBadArgument;
   }
@@ -49,6 +49,12 @@ DecodeResult DecodeBlock(const uint8_t* block, uint32_t blockSize, uint8_t** out
   *output = out;
   *outputSize = decodedSize;
   return DecodeOk;
+}
+
+DecodeResult DecodeBlock(const uint8_t* block, uint32_t blockSize, uint8_t** output,
+                         uint32_t* outputSize, NotifyWindow window, uint32_t message) {
+  return static_cast<DecodeResult>(
+      DecodeBlockWith(DecodeTokens, block, blockSize, output, outputSize, window, message));
 }
 
 DecodeResult FreeBlock(uint8_t* buffer) {

@@ -24,16 +24,6 @@ struct BitReader {
 
 BitReader g_reader;
 
-struct WindowTarget {
-  NotifyWindow window;
-  uint32_t message;
-};
-
-void NotifyTargetWindow(void* context, uint32_t) {
-  const WindowTarget* target = static_cast<const WindowTarget*>(context);
-  if (target->window != nullptr) BlockNotify(target->window, target->message);
-}
-
 }  // namespace
 
 void ResetBitReader(const uint8_t* stream, const uint8_t* streamEnd) {
@@ -117,25 +107,6 @@ bool DecodeTokensReference(const uint8_t* stream, const uint8_t* streamEnd, cons
 
 DecodeResult DecodeBlockReference(const uint8_t* block, uint32_t blockSize, uint8_t** output,
                                   uint32_t* outputSize, NotifyWindow window, uint32_t message) {
-  if (block == nullptr || output == nullptr || outputSize == nullptr || blockSize == 0)
-    return DecodeBadArgument;
-  if (blockSize < sizeof kBlockMagic || std::memcmp(block, kBlockMagic, sizeof kBlockMagic) != 0)
-    return DecodeBadMagic;
-  if (blockSize < kBlockHeaderSize) return DecodeBadArgument;
-  const uint32_t decodedSize = LoadU32(block + 4);
-  const uint32_t bitStreamSize = LoadU32(block + 8);
-  if (uint64_t{bitStreamSize} + kBlockHeaderSize != blockSize) return DecodeBadArgument;
-
-  uint8_t* out = BlockAllocate(decodedSize);
-  if (out == nullptr) return DecodeOutOfMemory;
-  WindowTarget target = {window, message};
-  const ProgressSink sink = {NotifyTargetWindow, &target};
-  if (!DecodeTokensReference(block + kBlockHeaderSize, block + blockSize, block + 12, out, decodedSize, sink)) {
-    BlockRelease(out);
-    return DecodeBadArgument;
-  }
-  if (window != nullptr) BlockNotify(window, message);
-  *output = out;
-  *outputSize = decodedSize;
-  return DecodeOk;
+  return static_cast<DecodeResult>(DecodeBlockWith(DecodeTokensReference, block, blockSize, output,
+                                                   outputSize, window, message));
 }

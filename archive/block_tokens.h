@@ -23,3 +23,13 @@ struct ProgressSink {
 // nothing outside `out`; on failure `out` holds unspecified bytes.
 bool DecodeTokens(const uint8_t* stream, const uint8_t* streamEnd, const uint8_t* literalTable,
                   uint8_t* out, uint32_t decodedSize, const ProgressSink& sink);
+
+// A token loop: decodes the stream into exactly decodedSize bytes or refuses it.
+using TokenDecoder = bool (*)(const uint8_t* stream, const uint8_t* streamEnd,
+                              const uint8_t* literalTable, uint8_t* out, uint32_t decodedSize,
+                              const ProgressSink& sink);
+
+// The block around a token loop: the header checks in their order, the output
+// allocation and the notifications.  DecodeBlock runs it with DecodeTokens.
+int32_t DecodeBlockWith(TokenDecoder decodeTokens, const uint8_t* block, uint32_t blockSize,
+                        uint8_t** output, uint32_t* outputSize, void* window, uint32_t message);
