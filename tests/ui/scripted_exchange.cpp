@@ -1,6 +1,6 @@
-// A stand-in for the extraction engine, so the dialogs can be driven through
-// every request and outcome on demand: the worker side of the exchange, and
-// a worker that plays a script instead of reading an archive.
+// A stand-in for the extraction worker, so the dialogs can be driven through
+// every request and outcome on demand: a worker that plays a script instead
+// of reading an archive, over the engine's real side of the exchange.
 //
 // Script steps, separated by ";":
 //   c:NAME     caption request for entry NAME       p:N   percent request
@@ -24,20 +24,11 @@
 #include "extract/extract_status.h"
 #include "extract/extract_worker.h"
 
-ExtractStatus g_extractStatus;
-char DestDir[kDestDirBufferSize];
-int32_t SkipOverwritePrompt;
-
 namespace {
 
 std::string g_script;
 bool g_failThreadStart = false;
 std::string g_answers;
-
-void WaitCleared(const std::atomic<int32_t>& flag) {
-  while (flag.load(std::memory_order_acquire) != 0) {
-  }
-}
 
 void Publish(ResultCode code) { PublishResult(code); }
 
@@ -103,32 +94,6 @@ void __cdecl WorkerThread(void*) {
 }
 
 }  // namespace
-
-void RequestCaption() {
-  g_extractStatus.CaptionRequested.store(1, std::memory_order_release);
-  WaitCleared(g_extractStatus.CaptionRequested);
-}
-
-void ReportPercent(int32_t percent) {
-  g_extractStatus.Percent = percent;
-  g_extractStatus.PercentChanged.store(1, std::memory_order_release);
-  WaitCleared(g_extractStatus.PercentChanged);
-}
-
-void RaiseAlert(AlertCode code) {
-  g_extractStatus.Alert.store(static_cast<int32_t>(code), std::memory_order_release);
-  WaitCleared(g_extractStatus.Alert);
-}
-
-bool TakeCancel() {
-  if (g_extractStatus.CancelRequested.load(std::memory_order_relaxed) == 0) return false;
-  g_extractStatus.CancelRequested.store(0, std::memory_order_relaxed);
-  return true;
-}
-
-void PublishResult(ResultCode code) {
-  g_extractStatus.Result.store(static_cast<int32_t>(code), std::memory_order_release);
-}
 
 void ExtractWorker() {
   size_t begin = 0;
