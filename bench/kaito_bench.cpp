@@ -18,6 +18,7 @@
 
 #include "archive/block_decoder.h"
 #include "bench/bench_support.h"
+#include "bench/token_walk.h"
 #include "tools/encoder/block_encoder.h"
 
 #ifdef KAITO_BENCH_ZLIB
@@ -32,8 +33,9 @@ namespace {
 using bench::CorpusFile;
 
 // The decoders of the decode table, each on its own compressed form of a file.
-enum Decoder { KaitoDefault, KaitoBest, Inflate, Libdeflate, kDecoderCount };
-const char* const kDecoderNames[kDecoderCount] = {"kaito -6", "kaito -9", "zlib inflate", "libdeflate"};
+enum Decoder { KaitoDefault, KaitoBest, TokenWalk, Inflate, Libdeflate, kDecoderCount };
+const char* const kDecoderNames[kDecoderCount] = {"kaito -6", "kaito -9", "token walk -6", "zlib inflate",
+                                                  "libdeflate"};
 
 bool DecoderBuiltIn(int decoder) {
 #ifdef KAITO_BENCH_ZLIB
@@ -81,6 +83,21 @@ std::function<void()> KaitoDecode(const CorpusFile& file, const std::vector<uint
     uint32_t decodedSize = 0;
     DecodeBlock(block.data(), static_cast<uint32_t>(block.size()), &decoded, &decodedSize, nullptr, 0);
     FreeBlock(decoded);
+  };
+}
+
+// Where the token walk's result goes, so that the walk is not optimised away.
+volatile uint32_t g_walkSink;
+
+// The token walk (bench/token_walk.h) over the same block as "kaito -6".
+std::function<void()> WalkDecode(const CorpusFile& file, const std::vector<uint8_t>& stream) {
+  uint32_t sum = 0;
+  if (bench::WalkTokens(stream, static_cast<uint32_t>(file.data.size()), &sum) != file.data.size())
+    Fail("the token walk did not end at the size of " + file.path);
+  return [&stream, &file] {
+    uint32_t numberSum = 0;
+    bench::WalkTokens(stream, static_cast<uint32_t>(file.data.size()), &numberSum);
+    g_walkSink = numberSum;
   };
 }
 
@@ -133,8 +150,10 @@ void Measure(const CorpusFile& file, bool decodeOnly, Totals& totals) {
         bench::SecondsOfOneCall([&] { blocks[level] = EncodeBlock(file.data.data(), file.data.size(), level); });
     totals.levelBytes[level] += blocks[level].size();
   }
+  const std::vector<uint8_t> walkStream = bench::PaddedStream(blocks[kDefaultLevel]);
   std::vector<std::function<void()>> decoders = {KaitoDecode(file, blocks[kDefaultLevel]),
-                                                 KaitoDecode(file, blocks[kBestLevel])};
+                                                 KaitoDecode(file, blocks[kBestLevel]),
+                                                 WalkDecode(file, walkStream)};
 #ifdef KAITO_BENCH_ZLIB
   const std::vector<uint8_t> packed = ZlibCompress(file);
   totals.deflateBytes += packed.size();

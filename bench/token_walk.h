@@ -1,0 +1,64 @@
+// The floor under the decoder's speed: a walk over a block's token stream that
+// reads every number with the decoder's own method (a 64-bit bit buffer, one
+// refill per token, the class from a leading-ones count), tells literals from
+// matches and keeps the output position, but writes no byte and checks
+// nothing.  Every token's numbers must be read one after another, since where
+// a number starts depends on the class of the one before; so a decoder that
+// reads them this way cannot be faster than this walk, and the benchmark
+// prints the two side by side.
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+#include "archive/block_format.h"
+
+namespace bench {
+
+// A block's bit stream with two words of zero bytes behind it, so the walk
+// can load a whole word at any byte it reaches without a bounds test (the
+// last refills count zero bytes from behind the stream).
+inline std::vector<uint8_t> PaddedStream(const std::vector<uint8_t>& block) {
+  std::vector<uint8_t> stream(block.begin() + kBlockHeaderSize, block.end());
+  stream.resize(stream.size() + 2 * sizeof(uint64_t), 0);
+  return stream;
+}
+
+inline uint64_t LoadBigEndian64(const uint8_t* p) {
+  uint64_t v;
+  std::memcpy(&v, p, sizeof v);
+  return __builtin_bswap64(v);
+}
+
+// Walks the tokens until `decodedSize` bytes are accounted for and returns
+// the output position reached (decodedSize for a block the encoder made).
+// The sum of the first numbers is returned too, so the compiler cannot drop
+// the value bits the decoder would need.
+inline uint32_t WalkTokens(const std::vector<uint8_t>& paddedStream, uint32_t decodedSize, uint32_t* numberSum) {
+  const uint8_t* next = paddedStream.data();
+  const uint8_t* const last = paddedStream.data() + paddedStream.size() - sizeof(uint64_t);
+  uint64_t bits = 0;
+  unsigned count = 0;
+  uint32_t position = 0;
+  uint32_t sum = 0;
+  auto takeNumber = [&bits, &count] {
+    const unsigned k = static_cast<unsigned>(__builtin_clzll(~bits | 1)) + 1;
+    const uint32_t number = (1u << k) - 2 + static_cast<uint32_t>((bits << k) >> (64 - k));
+    bits <<= 2 * k;
+    count -= 2 * k;
+    return number;
+  };
+  while (position < decodedSize && next <= last) {
+    bits |= LoadBigEndian64(next) >> count;
+    next += (63 - count) >> 3;
+    count |= 56;
+    const uint32_t first = takeNumber();
+    sum += first;
+    position += first < kFirstMatchCode ? 1 : takeNumber() + kMinMatchLength;
+  }
+  *numberSum = sum;
+  return position;
+}
+
+}  // namespace bench
