@@ -9,7 +9,8 @@
 #   -l           list the targets and stop
 #   -3           build and run the 32-bit (i686) variant in build-fuzz32: the
 #                stub's own word size, where the block decoder takes its
-#                32-bit paths (needs libc6-dev-i386 and lib32stdc++-12-dev)
+#                32-bit paths (installs libc6-dev-i386 and lib32stdc++-12-dev
+#                when they are missing)
 #   -- ARGS      further libFuzzer options, e.g. -- -jobs=2 -workers=2
 #
 # New inputs collect in build-fuzz/corpus/TARGET and survive between runs; a
@@ -32,7 +33,7 @@ while getopts "t:sl3" option; do
     t) seconds="$OPTARG" ;;
     s) save=1 ;;
     l) printf '%s\n' "${all_targets[@]}"; exit 0 ;;
-    *) sed -n '4,13p' "$0" >&2; exit 2 ;;
+    *) sed -n '4,14p' "$0" >&2; exit 2 ;;
   esac
 done
 shift $((OPTIND - 1))
@@ -44,6 +45,19 @@ extra=("$@")
 for target in "${targets[@]}"; do
   printf '%s\n' "${all_targets[@]}" | grep -qx "$target" || { echo "fuzz: unknown target $target" >&2; exit 2; }
 done
+
+# The 32-bit variant links against the i386 C and C++ libraries.
+if [ -n "$compiler_flags" ]; then
+  missing=()
+  for package in libc6-dev-i386 lib32stdc++-12-dev; do
+    dpkg -s "$package" >/dev/null 2>&1 || missing+=("$package")
+  done
+  if [ "${#missing[@]}" -gt 0 ]; then
+    echo "installing: ${missing[*]}"
+    apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null
+  fi
+fi
 
 CC="clang $compiler_flags" CXX="clang++ $compiler_flags" cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DKAITO_WITH_WIN32=OFF -DKAITO_SANITIZE=ON -DKAITO_FUZZ=ON \
