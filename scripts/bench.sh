@@ -22,15 +22,7 @@ corpus="$build/bench-corpus"
 # i686 build; binutils-mingw-w64-i686 the strip for the DLLs.
 packages=(libwine:i386 python3.11-doc miscfiles zlib1g-dev libdeflate-dev libz-mingw-w64-dev
           binutils-mingw-w64-i686 gzip xz-utils time)
-missing=()
-for package in "${packages[@]}"; do
-  dpkg -s "$package" >/dev/null 2>&1 || missing+=("$package")
-done
-if [ "${#missing[@]}" -gt 0 ]; then
-  echo "installing: ${missing[*]}"
-  apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null
-fi
+"$root/scripts/install-packages.sh" bench "${packages[@]}"
 
 # --- the corpus ---------------------------------------------------------------
 wine_dlls=/usr/lib/i386-linux-gnu/wine/i386-windows

@@ -47,17 +47,7 @@ for target in "${targets[@]}"; do
 done
 
 # The 32-bit variant links against the i386 C and C++ libraries.
-if [ -n "$compiler_flags" ]; then
-  missing=()
-  for package in libc6-dev-i386 lib32stdc++-12-dev; do
-    dpkg -s "$package" >/dev/null 2>&1 || missing+=("$package")
-  done
-  if [ "${#missing[@]}" -gt 0 ]; then
-    echo "installing: ${missing[*]}"
-    apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null
-  fi
-fi
+[ -z "$compiler_flags" ] || "$root/scripts/install-packages.sh" fuzz libc6-dev-i386 lib32stdc++-12-dev
 
 CC="clang $compiler_flags" CXX="clang++ $compiler_flags" cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DKAITO_WITH_WIN32=OFF -DKAITO_SANITIZE=ON -DKAITO_FUZZ=ON \

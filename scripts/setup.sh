@@ -12,22 +12,10 @@ packages=(
   wine wine32:i386 fonts-wine xvfb xdotool imagemagick x11-utils fonts-ipafont-gothic locales
 )
 
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
+"$here/scripts/install-packages.sh" setup "${packages[@]}"
 
 sudo_cmd=()
 [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
-
-if [ "${#missing[@]}" -gt 0 ]; then
-  echo "setup: installing ${missing[*]}"
-  if ! dpkg --print-foreign-architectures | grep -qx i386; then
-    "${sudo_cmd[@]}" dpkg --add-architecture i386
-  fi
-  "${sudo_cmd[@]}" apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
-fi
 
 # Japanese locale: Wine then runs with code page 932 and Japanese command-line
 # arguments reach Win32 programs intact.
