@@ -29,6 +29,17 @@ using TokenDecoder = bool (*)(const uint8_t* stream, const uint8_t* streamEnd,
                               const uint8_t* literalTable, uint8_t* out, uint32_t decodedSize,
                               const ProgressSink& sink);
 
+// The builds of DecodeTokens' loop, for tests that hold each against the
+// reference: the one for any CPU of the target, and the one for x86-64 CPUs
+// with LZCNT and BMI2, which LzcntTokenDecoder answers only where the build
+// has it and the CPU can run it (null otherwise).  DecodeTokens runs the
+// latter when there is one.
+bool DecodeTokensPortable(const uint8_t* stream, const uint8_t* streamEnd, const uint8_t* literalTable,
+                          uint8_t* out, uint32_t decodedSize, const ProgressSink& sink);
+bool DecodeTokensLzcnt(const uint8_t* stream, const uint8_t* streamEnd, const uint8_t* literalTable,
+                       uint8_t* out, uint32_t decodedSize, const ProgressSink& sink);
+TokenDecoder LzcntTokenDecoder();
+
 // The block around a token loop: the header checks in their order, the output
 // allocation and the notifications.  DecodeBlock runs it with DecodeTokens.
 int32_t DecodeBlockWith(TokenDecoder decodeTokens, const uint8_t* block, uint32_t blockSize,

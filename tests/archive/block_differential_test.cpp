@@ -28,9 +28,6 @@ using testsupport::MakeBlock;
 
 namespace {
 
-using TokenDecoder = bool (*)(const uint8_t*, const uint8_t*, const uint8_t*, uint8_t*, uint32_t,
-                              const ProgressSink&);
-
 struct TokenRun {
   bool ok;
   std::vector<uint8_t> bytes;      // the output, when ok
@@ -54,14 +51,25 @@ TokenRun RunTokens(TokenDecoder decode, const std::vector<uint8_t>& stream, cons
   return run;
 }
 
-// Compares the two token loops; answers the reference's verdict.
+// Every build of the fast loop this machine can run: the portable one, and
+// the LZCNT/BMI2 one where there is one.
+std::vector<TokenDecoder> FastLoops() {
+  std::vector<TokenDecoder> loops = {DecodeTokensPortable};
+  if (LzcntTokenDecoder() != nullptr) loops.push_back(LzcntTokenDecoder());
+  return loops;
+}
+
+// Compares each fast loop with the reference loop; answers the reference's verdict.
 bool ExpectSameTokens(const std::vector<uint8_t>& stream, const LiteralTable& table, uint32_t decodedSize,
                       const std::string& what) {
   const TokenRun expected = RunTokens(DecodeTokensReference, stream, table, decodedSize);
-  const TokenRun actual = RunTokens(DecodeTokens, stream, table, decodedSize);
-  EXPECT_EQ(actual.ok, expected.ok) << what;
-  EXPECT_EQ(actual.reports, expected.reports) << what;
-  EXPECT_TRUE(actual.bytes == expected.bytes) << what;
+  for (TokenDecoder loop : FastLoops()) {
+    const TokenRun actual = RunTokens(loop, stream, table, decodedSize);
+    const char* build = loop == DecodeTokensPortable ? " (portable loop)" : " (LZCNT loop)";
+    EXPECT_EQ(actual.ok, expected.ok) << what << build;
+    EXPECT_EQ(actual.reports, expected.reports) << what << build;
+    EXPECT_TRUE(actual.bytes == expected.bytes) << what << build;
+  }
   return expected.ok;
 }
 
@@ -300,6 +308,40 @@ TEST(BlockDifferential, LongNumbersAndLongPrefixesAreJudgedAlike) {
   }
 }
 
+// Numbers on either side of the class where the fast loop leaves a token to
+// the careful one (classes 13 to 16), as a match's distance and as its
+// length, amid enough tokens on both sides that the fast loop runs up to
+// them and on after them; each stream also cut short and declared too long.
+TEST(BlockDifferential, NumbersAroundTheFastLoopsClassLimitDecodeAlike) {
+  std::mt19937 random(1314);
+  const uint32_t numbers[] = {8189, 8190, 16381, 16382, 32765, 32766, 65533, 65534};
+  for (uint32_t number : numbers) {
+    for (int asLength = 0; asLength < 2; ++asLength) {
+      BitWriter bits;
+      bits.Literal(7);
+      // Output enough for any of the distances: one long run, in matches of
+      // at most 512 bytes, as the encoder would write it.
+      uint32_t produced = 1;
+      while (produced < 70000) {
+        bits.Match(1, kMaxMatchLength);
+        produced += kMaxMatchLength;
+      }
+      for (int i = 0; i < 50; ++i, ++produced) bits.Literal(static_cast<uint32_t>(random() % 256));
+      const uint32_t distance = asLength ? 1 + static_cast<uint32_t>(random() % 8000) : number - kFirstMatchCode;
+      const uint32_t length = asLength ? number + kMinMatchLength : 3 + static_cast<uint32_t>(random() % 20);
+      bits.Match(distance, length);
+      produced += length;
+      for (int i = 0; i < 50; ++i, ++produced) bits.Literal(static_cast<uint32_t>(random() % 256));
+      const std::vector<uint8_t> stream = bits.Finish();
+      const std::string what = (asLength ? "length number " : "distance number ") + std::to_string(number);
+      EXPECT_TRUE(ExpectSameTokens(stream, PermutedTable(random), produced, what));
+      ExpectSameTokens(stream, PermutedTable(random), produced + 1, what + ", declared one byte longer");
+      const std::vector<uint8_t> cut(stream.begin(), stream.end() - 9);
+      ExpectSameTokens(cut, PermutedTable(random), produced, what + ", cut short");
+    }
+  }
+}
+
 // Reports come after the token that reaches 8192 bytes since the last one,
 // with long matches that overshoot the mark, literals that meet it exactly,
 // and blocks that end right on it.
@@ -309,6 +351,17 @@ TEST(BlockDifferential, ProgressReportsComeAtTheSamePositions) {
     BitWriter literalsOnly;
     for (uint32_t i = 0; i < size; ++i) literalsOnly.Literal(static_cast<uint32_t>(random() % 256));
     ExpectSameTokens(literalsOnly.Finish(), PermutedTable(random), size, "literals " + std::to_string(size));
+
+    // Literals after a match of 3 or 4 bytes, so that whichever way the loop
+    // groups literals, one of the two streams has a literal on the mark.
+    for (uint32_t lead : {3u, 4u}) {
+      BitWriter literalsAfterMatch;
+      literalsAfterMatch.Literal(1);
+      literalsAfterMatch.Match(1, lead);
+      for (uint32_t i = 1 + lead; i < size; ++i) literalsAfterMatch.Literal(static_cast<uint32_t>(random() % 256));
+      ExpectSameTokens(literalsAfterMatch.Finish(), PermutedTable(random), size,
+                       "literals after " + std::to_string(lead) + " of " + std::to_string(size));
+    }
 
     BitWriter runs;
     runs.Literal(9);
