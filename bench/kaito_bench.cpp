@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "archive/block_decoder.h"
+#include "archive/block_tokens.h"
 #include "bench/bench_support.h"
 #include "bench/token_walk.h"
 #include "tools/encoder/block_encoder.h"
@@ -240,6 +241,9 @@ int main(int argc, char** argv) {
     return 2;
   }
   const bool decodeOnly = argc > 2 && std::strcmp(argv[2], "--decode-only") == 0;
+#if defined(__LZCNT__)
+  if (LzcntTokenDecoder() == nullptr) Fail("this build needs a CPU with LZCNT and BMI2");
+#endif
   std::vector<CorpusFile> files;
   if (!bench::ReadManifest(argv[1], &files)) Fail(std::string("no corpus read from ") + argv[1]);
 
