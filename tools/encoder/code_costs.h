@@ -11,6 +11,10 @@
 // CodeBits by a bit scan: v + 2 has its top bit at the class k.
 inline uint32_t NumberBits(uint32_t v) { return 2 * static_cast<uint32_t>(31 - __builtin_clz(v + 2)); }
 
+// The longest match length that costs as much as `length` (3..512): the
+// code class of n - 3 spans the lengths 2^k + 1 .. 2^(k+1).
+inline uint32_t LengthClassEnd(uint32_t length) { return uint32_t{2} << (31 - __builtin_clz(length - 1)); }
+
 struct CodeCosts {
   std::array<uint8_t, kMaxDistance + 1> distanceBits{};    // index d, 1..8191
   std::array<uint8_t, kMaxMatchLength + 1> lengthBits{};   // index n, 3..512
