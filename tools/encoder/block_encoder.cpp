@@ -22,7 +22,7 @@ constexpr SearchSettings kLevelSettings[kBestLevel + 1] = {
     {20, 128, true},    // 6
     {48, 128, true},    // 7
     {128, 256, true},   // 8
-    {64, 256, false},   // 9: optimal, tree nodes visited per position
+    {24, 128, false},   // 9: optimal, tree nodes visited per position
 };
 
 }  // namespace

@@ -7,22 +7,44 @@
 
 namespace {
 
+uint32_t Load32(const uint8_t* p) {
+  uint32_t v;
+  std::memcpy(&v, p, 4);
+  return v;
+}
+
 uint32_t Hash3(const uint8_t* p, int bits) {
   uint32_t v = uint32_t{p[0]} << 16 | uint32_t{p[1]} << 8 | p[2];
   return (v * 2654435761u) >> (32 - bits);
 }
 
+uint32_t Hash4(const uint8_t* p, int bits) { return (Load32(p) * 2654435761u) >> (32 - bits); }
+
 }  // namespace
 
 TreeMatchFinder::TreeMatchFinder(const uint8_t* data, size_t size, uint32_t depth)
     : data_(data), size_(size), depth_(depth), root_(size_t{1} << kHashBits, kNone),
-      links_(2 * kWindowSlots, kNone) {}
+      links_(2 * kWindowSlots, kNone), nearest3_(size_t{1} << kShortHashBits, kNone) {}
 
 size_t TreeMatchFinder::Insert(size_t pos, Match* out) {
   uint32_t limit = static_cast<uint32_t>(std::min<size_t>(kMaxMatchLength, size_ - pos));
   if (limit < kMinMatchLength) return 0;  // no match starts here, and none is searched later
   const uint8_t* current = data_ + pos;
-  uint32_t h = Hash3(current, kHashBits);
+  if (limit > 4) {
+    // The next position's tree roots are fetched while this one is walked.
+    __builtin_prefetch(&root_[Hash4(current + 1, kHashBits)]);
+    __builtin_prefetch(&nearest3_[Hash3(current + 1, kShortHashBits)]);
+  }
+  size_t count = 0;
+  // A 3-byte match is worth most at the nearest distance, which the newest
+  // position with the same 3-byte hash gives when its bytes agree.
+  uint32_t h3 = Hash3(current, kShortHashBits);
+  uint32_t near3 = nearest3_[h3];
+  nearest3_[h3] = static_cast<uint32_t>(pos);
+  if (out && near3 != kNone && pos - near3 <= kMaxDistance && std::memcmp(data_ + near3, current, 3) == 0)
+    out[count++] = Match{kMinMatchLength, static_cast<uint32_t>(pos - near3)};
+  if (limit < 4) return count;
+  uint32_t h = Hash4(current, kHashBits);
   uint32_t candidate = root_[h];
   root_[h] = static_cast<uint32_t>(pos);
 
@@ -35,8 +57,7 @@ size_t TreeMatchFinder::Insert(size_t pos, Match* out) {
   uint32_t* smallerLink = &links[2 * slot];
   uint32_t* largerLink = &links[2 * slot + 1];
   uint32_t smallerCommon = 0, largerCommon = 0;
-  uint32_t best = kMinMatchLength - 1;
-  size_t count = 0;
+  uint32_t best = kMinMatchLength;
   for (uint32_t visits = depth_;; --visits) {
     // Nodes are older than their parents: once one is out of the window, so
     // is everything below it, and its slot may already be reused.
@@ -48,28 +69,29 @@ size_t TreeMatchFinder::Insert(size_t pos, Match* out) {
     const uint8_t* earlier = data_ + candidate;
     uint32_t known = std::min(smallerCommon, largerCommon);
     uint32_t length = known + CommonLength(earlier + known, current + known, limit - known);
-    uint32_t candidateSlot = candidate & (kWindowSlots - 1);
+    uint32_t* pair = &links[2 * (candidate & (kWindowSlots - 1))];
     if (length > best) {
       best = length;
       if (out) out[count++] = Match{length, static_cast<uint32_t>(pos - candidate)};
+      if (length == limit) {
+        // Equal as far as keys go: the new node replaces it, taking its subtrees.
+        *smallerLink = pair[0];
+        *largerLink = pair[1];
+        break;
+      }
     }
-    if (length == limit) {
-      // Equal as far as keys go: the new node replaces it, taking its subtrees.
-      *smallerLink = links[2 * candidateSlot];
-      *largerLink = links[2 * candidateSlot + 1];
-      break;
-    }
-    if (earlier[length] < current[length]) {
-      *smallerLink = candidate;
-      smallerLink = &links[2 * candidateSlot + 1];
-      candidate = *smallerLink;
-      smallerCommon = length;
-    } else {
-      *largerLink = candidate;
-      largerLink = &links[2 * candidateSlot];
-      candidate = *largerLink;
-      largerCommon = length;
-    }
+    // A larger candidate goes with its larger subtree to the new node's larger
+    // side, and the walk goes on into its smaller subtree; a smaller one the
+    // other way round.  Which way is close to a coin toss, so the choice is
+    // made by selecting values rather than by a branch.
+    bool larger = earlier[length] > current[length];
+    *(larger ? largerLink : smallerLink) = candidate;
+    uint32_t* next = larger ? pair : pair + 1;
+    smallerLink = larger ? smallerLink : next;
+    largerLink = larger ? next : largerLink;
+    smallerCommon = larger ? smallerCommon : length;
+    largerCommon = larger ? length : largerCommon;
+    candidate = *next;
   }
   return count;
 }

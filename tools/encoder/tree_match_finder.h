@@ -1,10 +1,12 @@
 // Binary search trees over the format's 8 KiB window, for the optimal parse.
-// Earlier positions that share a 3-byte hash form one tree, ordered by the
+// Earlier positions that share a 4-byte hash form one tree, ordered by the
 // bytes that follow them (at most kMaxMatchLength of them) and with the newest
 // position at the root, every node newer than the nodes below it.  Inserting a
 // position walks down from the root and splits the tree around it, so the walk
 // meets both neighbours in byte order of every length, and for each length the
-// newest position that reaches it: the nearest, cheapest distance.
+// newest position that reaches it: the nearest, cheapest distance.  Matches of
+// exactly 3 bytes come from a table of the newest position per 3-byte hash,
+// which keeps the trees smaller and the walks shorter.
 #pragma once
 
 #include <cstddef>
@@ -30,6 +32,7 @@ class TreeMatchFinder {
 
  private:
   static constexpr int kHashBits = 14;
+  static constexpr int kShortHashBits = 16;
   static constexpr uint32_t kWindowSlots = 8192;  // > kMaxDistance, a power of two
   static constexpr uint32_t kNone = 0xFFFFFFFFu;
 
@@ -42,4 +45,5 @@ class TreeMatchFinder {
   // Per slot, two links side by side: [2 * slot] the subtree of smaller byte
   // strings, [2 * slot + 1] the subtree of larger ones.
   std::vector<uint32_t> links_;
+  std::vector<uint32_t> nearest3_;  // per 3-byte hash: the newest position
 };
