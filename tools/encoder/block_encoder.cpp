@@ -19,7 +19,7 @@ constexpr SearchSettings kLevelSettings[kBestLevel + 1] = {
     {4, 16, true},      // 3
     {8, 32, true},      // 4
     {12, 64, true},     // 5
-    {20, 128, true},    // 6
+    {16, 128, true},    // 6
     {48, 128, true},    // 7
     {128, 256, true},   // 8
     {24, 128, false},   // 9: optimal, tree nodes visited per position

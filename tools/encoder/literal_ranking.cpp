@@ -3,8 +3,19 @@
 #include <algorithm>
 
 LiteralRanking RankLiterals(const uint8_t* data, size_t size) {
-  std::array<uint64_t, 256> counts{};
-  for (size_t i = 0; i < size; ++i) ++counts[data[i]];
+  // Four tables, so that a run of one byte value does not make each count
+  // wait for the one before it.
+  std::array<std::array<uint64_t, 256>, 4> partial{};
+  size_t i = 0;
+  for (; i + 4 <= size; i += 4) {
+    ++partial[0][data[i]];
+    ++partial[1][data[i + 1]];
+    ++partial[2][data[i + 2]];
+    ++partial[3][data[i + 3]];
+  }
+  for (; i < size; ++i) ++partial[0][data[i]];
+  std::array<uint64_t, 256> counts;
+  for (int b = 0; b < 256; ++b) counts[b] = partial[0][b] + partial[1][b] + partial[2][b] + partial[3][b];
   std::array<uint16_t, 256> order;
   for (uint16_t b = 0; b < 256; ++b) order[b] = b;
   std::stable_sort(order.begin(), order.end(),

@@ -34,8 +34,7 @@ class MatchFinder {
   void VisitMatches(size_t pos, uint32_t depth, uint32_t niceLength, Visit&& visit);
 
  private:
-  static constexpr int kHashBits = 14;
-  static constexpr int kShortHashBits = 12;
+  static constexpr int kMostHashBits = 16;
   static constexpr uint32_t kWindowSlots = 8192;  // > kMaxDistance, a power of two
   static constexpr uint32_t kNone = 0xFFFFFFFFu;
 
@@ -47,10 +46,10 @@ class MatchFinder {
       return kNone;
     }
     uint32_t four = Load32(data_ + pos);
-    uint32_t h3 = ((four & 0xFFFFFFu) * 2654435761u) >> (32 - kShortHashBits);
+    uint32_t h3 = ((four & 0xFFFFFFu) * 2654435761u) >> (32 - hashBits_);
     if (nearest3) *nearest3 = short_[h3];
     short_[h3] = static_cast<uint32_t>(pos);
-    uint32_t h = (four * 2654435761u) >> (32 - kHashBits);
+    uint32_t h = (four * 2654435761u) >> (32 - hashBits_);
     uint32_t first = head_[h];
     previous_[pos & (kWindowSlots - 1)] = first;
     head_[h] = static_cast<uint32_t>(pos);
@@ -65,6 +64,7 @@ class MatchFinder {
 
   const uint8_t* data_;
   size_t size_;
+  int hashBits_;                    // of both tables: fewer for small data
   std::vector<uint32_t> head_;
   std::vector<uint32_t> previous_;  // indexed by position modulo kWindowSlots
   std::vector<uint32_t> short_;     // per 3-byte hash: the newest position
