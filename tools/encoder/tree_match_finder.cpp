@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "tools/encoder/byte_compare.h"
+#include "tools/encoder/hash_bits.h"
 
 namespace {
 
@@ -23,8 +24,9 @@ uint32_t Hash4(const uint8_t* p, int bits) { return (Load32(p) * 2654435761u) >>
 }  // namespace
 
 TreeMatchFinder::TreeMatchFinder(const uint8_t* data, size_t size, uint32_t depth)
-    : data_(data), size_(size), depth_(depth), root_(size_t{1} << kHashBits, kNone),
-      links_(2 * kWindowSlots, kNone), nearest3_(size_t{1} << kShortHashBits, kNone) {}
+    : data_(data), size_(size), depth_(depth), hashBits_(HashBitsFor(size, kMostHashBits)),
+      shortHashBits_(HashBitsFor(size, kMostShortHashBits)), root_(size_t{1} << hashBits_, kNone),
+      links_(2 * kWindowSlots, kNone), nearest3_(size_t{1} << shortHashBits_, kNone) {}
 
 size_t TreeMatchFinder::Insert(size_t pos, Match* out) {
   uint32_t limit = static_cast<uint32_t>(std::min<size_t>(kMaxMatchLength, size_ - pos));
@@ -32,19 +34,19 @@ size_t TreeMatchFinder::Insert(size_t pos, Match* out) {
   const uint8_t* current = data_ + pos;
   if (limit > 4) {
     // The next position's tree roots are fetched while this one is walked.
-    __builtin_prefetch(&root_[Hash4(current + 1, kHashBits)]);
-    __builtin_prefetch(&nearest3_[Hash3(current + 1, kShortHashBits)]);
+    __builtin_prefetch(&root_[Hash4(current + 1, hashBits_)]);
+    __builtin_prefetch(&nearest3_[Hash3(current + 1, shortHashBits_)]);
   }
   size_t count = 0;
   // A 3-byte match is worth most at the nearest distance, which the newest
   // position with the same 3-byte hash gives when its bytes agree.
-  uint32_t h3 = Hash3(current, kShortHashBits);
+  uint32_t h3 = Hash3(current, shortHashBits_);
   uint32_t near3 = nearest3_[h3];
   nearest3_[h3] = static_cast<uint32_t>(pos);
   if (out && near3 != kNone && pos - near3 <= kMaxDistance && std::memcmp(data_ + near3, current, 3) == 0)
     out[count++] = Match{kMinMatchLength, static_cast<uint32_t>(pos - near3)};
   if (limit < 4) return count;
-  uint32_t h = Hash4(current, kHashBits);
+  uint32_t h = Hash4(current, hashBits_);
   uint32_t candidate = root_[h];
   root_[h] = static_cast<uint32_t>(pos);
 

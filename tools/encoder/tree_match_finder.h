@@ -31,8 +31,8 @@ class TreeMatchFinder {
   void Skip(size_t pos) { Insert(pos, nullptr); }
 
  private:
-  static constexpr int kHashBits = 14;
-  static constexpr int kShortHashBits = 16;
+  static constexpr int kMostHashBits = 14;       // of the tree roots
+  static constexpr int kMostShortHashBits = 16;  // of the 3-byte table
   static constexpr uint32_t kWindowSlots = 8192;  // > kMaxDistance, a power of two
   static constexpr uint32_t kNone = 0xFFFFFFFFu;
 
@@ -41,6 +41,8 @@ class TreeMatchFinder {
   const uint8_t* data_;
   size_t size_;
   uint32_t depth_;
+  int hashBits_;       // both fewer for small data
+  int shortHashBits_;
   std::vector<uint32_t> root_;     // per hash: the newest position
   // Per slot, two links side by side: [2 * slot] the subtree of smaller byte
   // strings, [2 * slot + 1] the subtree of larger ones.
