@@ -2,8 +2,10 @@
 // rule of produced blocks.
 #include <gtest/gtest.h>
 
+#include "archive/archive_format.h"
 #include "archive/block_decoder.h"
 #include "block_rules.h"
+#include "exhaustive_parse.h"
 #include "test_data.h"
 #include "tools/encoder/block_encoder.h"
 
@@ -107,5 +109,24 @@ TEST(BlockEncoder, ProgressReachesTheWholeInput) {
     });
     EXPECT_TRUE(rising);
     EXPECT_EQ(last, data.size());
+  }
+}
+
+TEST(BlockEncoder, RepeatsThatEndTheDataAreCodedAsMatches) {
+  // Random bytes, then a copy of 3, 4 or 5 bytes from just before: the best
+  // parse is literals and one match at the very end, where the match finders
+  // have the fewest bytes left to hash.
+  for (size_t tail : {3, 4, 5}) {
+    std::vector<uint8_t> data = RandomBytes(700, 20 + static_cast<uint32_t>(tail));
+    std::vector<uint8_t> copy(data.end() - 10, data.end() - 10 + static_cast<std::ptrdiff_t>(tail));
+    data.insert(data.end(), copy.begin(), copy.end());
+    for (int level : {1, 6, 9}) {
+      std::vector<uint8_t> block = EncodeBlock(data.data(), data.size(), level);
+      uint64_t optimal = (exhaustive::OptimalBits(data.data(), data.size(), block.data() + 12) + 7) / 8;
+      EXPECT_EQ(LoadU32(block.data() + 8), optimal) << tail << " bytes at level " << level;
+      std::vector<uint8_t> seen;
+      EXPECT_EQ(block_rules::Check(block, &seen), "");
+      EXPECT_TRUE(seen == data);
+    }
   }
 }

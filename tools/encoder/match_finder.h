@@ -40,15 +40,16 @@ class MatchFinder {
 
   // Links `pos` into its chain; answers the chain's previous head and, in
   // *nearest3, the previous position with the same 3-byte hash.
+  // The last 3 bytes of the data have a 3-byte hash but no chain.
   uint32_t Link(size_t pos, uint32_t* nearest3 = nullptr) {
-    if (size_ - pos < 4) {
-      if (nearest3) *nearest3 = kNone;
-      return kNone;
-    }
-    uint32_t four = Load32(data_ + pos);
+    size_t left = size_ - pos;
+    if (nearest3) *nearest3 = kNone;
+    if (left < kMinMatchLength) return kNone;
+    uint32_t four = left >= 4 ? Load32(data_ + pos) : Load24(data_ + pos);
     uint32_t h3 = ((four & 0xFFFFFFu) * 2654435761u) >> (32 - hashBits_);
     if (nearest3) *nearest3 = short_[h3];
     short_[h3] = static_cast<uint32_t>(pos);
+    if (left < 4) return kNone;
     uint32_t h = (four * 2654435761u) >> (32 - hashBits_);
     uint32_t first = head_[h];
     previous_[pos & (kWindowSlots - 1)] = first;
@@ -61,6 +62,8 @@ class MatchFinder {
     std::memcpy(&v, p, 4);
     return v;
   }
+  // The same three bytes as the low ones of Load32 on a little-endian machine.
+  static uint32_t Load24(const uint8_t* p) { return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16; }
 
   const uint8_t* data_;
   size_t size_;
@@ -78,8 +81,7 @@ void MatchFinder::VisitMatches(size_t pos, uint32_t depth, uint32_t niceLength, 
   uint32_t limit = static_cast<uint32_t>(kMaxMatchLength < size_ - pos ? kMaxMatchLength : size_ - pos);
   const uint8_t* current = data_ + pos;
   // A 3-byte match from the short table, when it is one and is near enough.
-  if (nearest3 != kNone && pos - nearest3 <= kMaxDistance &&
-      (Load32(data_ + nearest3) & 0xFFFFFFu) == (Load32(current) & 0xFFFFFFu))
+  if (nearest3 != kNone && pos - nearest3 <= kMaxDistance && std::memcmp(data_ + nearest3, current, 3) == 0)
     visit(uint32_t{3}, static_cast<uint32_t>(pos - nearest3));
   // Chain candidates: one can beat `best` only if it agrees on the 4 bytes
   // that end at `best`.
