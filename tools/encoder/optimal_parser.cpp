@@ -76,8 +76,9 @@ class OptimalParser {
         // longest.  A path that would stop earlier in the class and go on
         // with a match can stop at the class end instead and start that match
         // later, shortened, for no more bits; only where the shortened match
-        // would fall below 3 bytes is a better path missed, which costs about
-        // 0.05 % against trying every length, at a fraction of the work.
+        // would fall below 3 bytes is a better path missed.  Against trying
+        // every length that costs 0.03 % on machine code and 0.2 % on HTML,
+        // and saves a fifth of the time there.
         for (uint32_t l = reached + 1; l <= length;) {
           uint32_t last = std::min(length, LengthClassEnd(l));
           Relax(from + last, distancePrice + costs_.lengthBits[last], last, distance);
