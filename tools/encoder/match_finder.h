@@ -34,7 +34,7 @@ class MatchFinder {
   void VisitMatches(size_t pos, uint32_t depth, uint32_t niceLength, Visit&& visit);
 
  private:
-  static constexpr int kMostHashBits = 16;
+  static constexpr int kMostHashBits = 15;
   static constexpr uint32_t kWindowSlots = 8192;  // > kMaxDistance, a power of two
   static constexpr uint32_t kNone = 0xFFFFFFFFu;
 
