@@ -80,9 +80,9 @@ class GreedyParser {
           havePending_ = true;
           continue;
         }
-        InsertRange(pos + 2, pos + here.length);
+        InsertRange(pos + 2, pos + here.length, here.length);
       } else {
-        InsertRange(pos + 1, pos + here.length);
+        InsertRange(pos + 1, pos + here.length, here.length);
       }
       out->Match(here.length, here.distance);
       pos += here.length;
@@ -90,11 +90,17 @@ class GreedyParser {
     return pos;
   }
 
-  void InsertRange(size_t from, size_t to) {
-    for (size_t i = from; i < to; ++i) finder_.Insert(i);
+  // Inserts the positions a match of `length` covers after its first ones.
+  void InsertRange(size_t from, size_t to, uint32_t length) {
+    if (length >= kLongRepeat) {
+      for (size_t i = from; i < to; ++i) finder_.InsertInsideRepeat(i);
+    } else {
+      for (size_t i = from; i < to; ++i) finder_.Insert(i);
+    }
   }
 
   static constexpr uint32_t kGoodLength = 16;
+  static constexpr uint32_t kLongRepeat = 32;
 
   const uint8_t* data_;
   size_t size_;

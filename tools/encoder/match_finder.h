@@ -26,6 +26,16 @@ class MatchFinder {
   // Inserts `pos`; positions must be inserted in increasing order, each once.
   void Insert(size_t pos) { Link(pos); }
 
+  // Inserts `pos`, a position inside a long repeat, into its chain only: the
+  // 3-byte table keeps the repeat's source, and a long repeat saves a write
+  // to it per byte (level 6 is a tenth faster on HTML for 0.01 % in size).
+  void InsertInsideRepeat(size_t pos) {
+    if (size_ - pos < 4) return;
+    uint32_t h = (Load32(data_ + pos) * 2654435761u) >> (32 - hashBits_);
+    previous_[pos & (kWindowSlots - 1)] = head_[h];
+    head_[h] = static_cast<uint32_t>(pos);
+  }
+
   // Inserts `pos` and hands matches of strictly increasing length to
   // `visit(length, distance)`, each at the nearest distance among the
   // candidates seen, at most `depth` chain entries deep; stops once a match
