@@ -2,6 +2,9 @@
 // rule of produced blocks.
 #include <gtest/gtest.h>
 
+#include <random>
+#include <string>
+
 #include "archive/archive_format.h"
 #include "archive/block_decoder.h"
 #include "block_rules.h"
@@ -23,6 +26,27 @@ std::vector<uint8_t> Repeated(const std::vector<uint8_t>& chunk, size_t size) {
   return out;
 }
 
+// A sorted word list: each line shares a stem with its neighbours and ends in
+// one of a few suffixes, so the best match often starts a byte or three into
+// the longest one (the level that looks ahead cuts a match short there).
+std::vector<uint8_t> WordList(size_t size, uint32_t seed) {
+  static const char* const kSuffixes[] = {"", "s", "ed", "er", "ing", "ingly", "ness", "ly", "ation", "ational", "ive"};
+  std::mt19937 engine(seed);
+  auto rng = [&engine] { return static_cast<uint32_t>(engine()); };
+  std::vector<uint8_t> out;
+  while (out.size() < size) {
+    std::string stem;
+    for (uint32_t n = 3 + rng() % 6; n > 0; --n) stem += static_cast<char>('a' + rng() % 26);
+    for (const char* suffix : kSuffixes) {
+      if (rng() % 3 == 0) continue;
+      std::string line = stem + suffix + "\n";
+      out.insert(out.end(), line.begin(), line.end());
+    }
+  }
+  out.resize(size);
+  return out;
+}
+
 std::vector<Sample> Samples() {
   std::vector<Sample> s;
   s.push_back({"one byte", {0x41}});
@@ -37,6 +61,7 @@ std::vector<Sample> Samples() {
                }()});
   s.push_back({"random", RandomBytes(50000, 2)});
   s.push_back({"text", WordySample(200000, 3)});
+  s.push_back({"word list", WordList(150000, 7)});
   // Repeats at exactly the largest distance, and just beyond the window.
   s.push_back({"period 8191", Repeated(RandomBytes(8191, 4), 40000)});
   s.push_back({"period 8192", Repeated(RandomBytes(8192, 5), 40000)});

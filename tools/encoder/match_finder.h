@@ -14,6 +14,10 @@
 #include "archive/block_format.h"
 #include "tools/encoder/byte_compare.h"
 
+// A search that has found a match this long may look further down its chain:
+// where long matches are common (HTML), longer ones are worth finding.
+constexpr uint32_t kDeepLength = 12;
+
 struct Match {
   uint32_t length;
   uint32_t distance;
@@ -38,10 +42,14 @@ class MatchFinder {
 
   // Inserts `pos` and hands matches of strictly increasing length to
   // `visit(length, distance)`, each at the nearest distance among the
-  // candidates seen, at most `depth` chain entries deep; stops once a match
-  // reaches `niceLength`.
+  // candidates seen, at most `depth` chain entries deep (`deeper` more once a
+  // match reaches kDeepLength); stops once a match reaches `niceLength`.
+  // Only matches longer than `shorter` are looked for: a candidate must agree
+  // on the 4 bytes that end at the longest length so far, so a longer floor
+  // turns most candidates away at one comparison.
   template <typename Visit>
-  void VisitMatches(size_t pos, uint32_t depth, uint32_t niceLength, Visit&& visit);
+  void VisitMatches(size_t pos, uint32_t depth, uint32_t niceLength, Visit&& visit,
+                    uint32_t shorter = kMinMatchLength - 1, uint32_t deeper = 0);
 
  private:
   static constexpr int kMostHashBits = 15;
@@ -84,18 +92,21 @@ class MatchFinder {
 };
 
 template <typename Visit>
-void MatchFinder::VisitMatches(size_t pos, uint32_t depth, uint32_t niceLength, Visit&& visit) {
+void MatchFinder::VisitMatches(size_t pos, uint32_t depth, uint32_t niceLength, Visit&& visit, uint32_t shorter,
+                               uint32_t deeper) {
   uint32_t nearest3;
   uint32_t candidate = Link(pos, &nearest3);
   if (nearest3 == kNone && candidate == kNone) return;
   uint32_t limit = static_cast<uint32_t>(kMaxMatchLength < size_ - pos ? kMaxMatchLength : size_ - pos);
   const uint8_t* current = data_ + pos;
   // A 3-byte match from the short table, when it is one and is near enough.
-  if (nearest3 != kNone && pos - nearest3 <= kMaxDistance && std::memcmp(data_ + nearest3, current, 3) == 0)
+  if (shorter < kMinMatchLength && nearest3 != kNone && pos - nearest3 <= kMaxDistance &&
+      std::memcmp(data_ + nearest3, current, 3) == 0)
     visit(uint32_t{3}, static_cast<uint32_t>(pos - nearest3));
   // Chain candidates: one can beat `best` only if it agrees on the 4 bytes
   // that end at `best`.
-  uint32_t best = kMinMatchLength;
+  uint32_t best = shorter < kMinMatchLength ? kMinMatchLength : shorter;
+  if (best >= limit) return;
   while (candidate != kNone && depth-- > 0) {
     size_t distance = pos - candidate;
     if (distance > kMaxDistance) break;
@@ -103,6 +114,7 @@ void MatchFinder::VisitMatches(size_t pos, uint32_t depth, uint32_t niceLength, 
     if (Load32(earlier + best - 3) == Load32(current + best - 3)) {
       uint32_t length = CommonLength(earlier, current, limit);
       if (length > best) {
+        if (length >= kDeepLength && best < kDeepLength) depth += deeper;
         best = length;
         visit(length, static_cast<uint32_t>(distance));
         if (length >= niceLength || length == limit) break;

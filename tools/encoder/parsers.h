@@ -12,7 +12,11 @@
 struct SearchSettings {
   uint32_t depth;       // match candidates examined per position
   uint32_t niceLength;  // a match this long is taken without looking further
-  bool lazy;            // let a better match one byte later win over this one
+  // How many bytes further a better match may start and win over this one
+  // (0: greedy; 2 and 3 only behind a short match).
+  uint32_t lookAhead;
+  uint32_t aheadDepth;  // candidates examined one byte further (a quarter as many beyond)
+  uint32_t deeper;      // candidates added once a match of kDeepLength (12) bytes turns up
 };
 
 // Greedy or lazy parsing: each match is chosen by its saving in bits over
@@ -22,6 +26,8 @@ void ParseGreedy(const uint8_t* data, size_t size, const CodeCosts& costs,
 
 // Optimal parsing: the cheapest token sequence for these costs, found as a
 // shortest path over every position of a segment.  The format has no state
-// between tokens, so one price per position makes the path exact.
+// between tokens, so one price per position makes the path exact.  It takes
+// `depth` as the tree nodes visited per position and `niceLength` as the
+// length from which a repeat is taken whole.
 void ParseOptimal(const uint8_t* data, size_t size, const CodeCosts& costs,
                   const SearchSettings& settings, TokenWriter* out);
