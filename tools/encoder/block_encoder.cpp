@@ -22,7 +22,7 @@ constexpr SearchSettings kLevelSettings[kBestLevel + 1] = {
     {8, 32, 1, 8, 0},        // 4
     {12, 64, 1, 12, 0},      // 5
     {12, 128, 3, 6, 48},     // 6
-    {24, 128, 3, 12, 64},    // 7
+    {32, 128, 3, 16, 96},    // 7
     {64, 256, 3, 32, 128},   // 8
     {24, 128, 0, 0, 0},      // 9: optimal, tree nodes visited per position
 };
