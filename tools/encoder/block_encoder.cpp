@@ -21,7 +21,7 @@ constexpr SearchSettings kLevelSettings[kBestLevel + 1] = {
     {4, 16, 1, 4, 0},        // 3
     {8, 32, 1, 8, 0},        // 4
     {12, 64, 1, 12, 0},      // 5
-    {12, 128, 3, 6, 48},     // 6
+    {14, 128, 3, 8, 48},     // 6
     {32, 128, 3, 16, 96},    // 7
     {64, 256, 3, 32, 128},   // 8
     {24, 128, 0, 0, 0},      // 9: optimal, tree nodes visited per position
