@@ -1,8 +1,9 @@
 // The fast token loop: a bit buffer of the machine's word (64 bits on x86-64,
 // 32 on i686) filled by one unaligned load, the number code read with a
-// leading-ones count, matches copied eight bytes at a time.  It keeps the
-// reference loop's every verdict: a token is corrupt exactly when the
-// bit-at-a-time reader would refuse it.
+// leading-ones count, matches copied eight bytes at a time; on 64-bit words
+// most tokens run in a wide loop with the bounds tests hoisted out of the
+// token.  It keeps the reference loop's every verdict: a token is corrupt
+// exactly when the bit-at-a-time reader would refuse it.
 //
 // Included by each build of the loop (block_token_decoder.cpp for any CPU,
 // block_token_decoder_lzcnt.cpp with LZCNT and BMI2); everything here has
@@ -204,8 +205,8 @@ KAITO_ALWAYS_INLINE void CopyMatch(uint8_t* dst, uint32_t distance, uint32_t len
 constexpr unsigned kWideClass = 14;
 // The largest class a literal number (below 256) can have.
 constexpr unsigned kLiteralClass = 8;
-// A turn starts only with this much output left past it: two literals, and
-// match copies up to 32 bytes past their end.
+// A turn starts only with more than this much output left: room for two
+// literals, and for match copies that write up to 32 bytes past their end.
 constexpr uint32_t kWideRoom = 64;
 
 // The class of the number whose inverted bits start at the top of `inverted`
@@ -226,7 +227,7 @@ KAITO_ALWAYS_INLINE uint32_t WideNumber(uint64_t inverted, unsigned k) {
 KAITO_ALWAYS_INLINE uint64_t CountedMask(unsigned count) { return ~(~uint64_t{0} >> count); }
 
 // Runs tokens while the stream has a word of bytes past the buffer and the
-// output has kWideRoom bytes past `stop`, stopping after the token that
+// output more than kWideRoom bytes left, stopping after the token that
 // reaches `stop`, or before a token with a number of a class above
 // kWideClass, which the careful loop then takes.  False where the stream is
 // corrupt.
