@@ -32,6 +32,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/window_text.h"
+
 namespace {
 
 constexpr DWORD kPollMs = 20;
@@ -77,15 +79,6 @@ std::string Escaped(const std::wstring& text) {
     else out += c;
   }
   return Narrow(out);
-}
-
-std::wstring TextOf(HWND window) {
-  wchar_t buffer[2048];
-  DWORD_PTR length = 0;
-  if (!SendMessageTimeoutW(window, WM_GETTEXT, 2048, reinterpret_cast<LPARAM>(buffer), SMTO_ABORTIFHUNG,
-                           2000, &length))
-    return L"";
-  return std::wstring(buffer, static_cast<size_t>(length));
 }
 
 bool ReadWholeFile(const std::wstring& path, std::string* out) {

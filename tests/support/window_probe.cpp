@@ -32,6 +32,8 @@
 
 #include <string>
 
+#include "tests/support/window_text.h"
+
 namespace {
 
 constexpr DWORD kPollMs = 20;
@@ -72,16 +74,6 @@ std::wstring DecodeText(const std::wstring& arg) {
   wchar_t wide[2048];
   int n = MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), wide, 2047);
   return std::wstring(wide, static_cast<size_t>(n));
-}
-
-std::wstring TextOf(HWND window) {
-  wchar_t buffer[2048];
-  // WM_GETTEXT answers even when the owning thread is busy in a modal loop.
-  DWORD_PTR length = 0;
-  if (!SendMessageTimeoutW(window, WM_GETTEXT, 2048, reinterpret_cast<LPARAM>(buffer), SMTO_ABORTIFHUNG,
-                           2000, &length))
-    return L"";
-  return std::wstring(buffer, static_cast<size_t>(length));
 }
 
 struct Search {
