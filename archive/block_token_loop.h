@@ -192,6 +192,24 @@ KAITO_ALWAYS_INLINE void CopyMatch(uint8_t* dst, uint32_t distance, uint32_t len
   }
 }
 
+// Numbers read from a 64-bit buffer of the inverted stream (ones where the
+// stream has zeros): the wide loop below, and the benchmark's token walk,
+// which reads numbers the same way on either word size.
+// The class of the number whose inverted bits start at the top of `inverted`
+// (64 or more when no zero-bit ends its prefix within the word).
+KAITO_ALWAYS_INLINE unsigned WideClass(uint64_t inverted) {
+#if defined(__LZCNT__)
+  return static_cast<unsigned>(_lzcnt_u64(inverted)) + 1;
+#else
+  return static_cast<unsigned>(__builtin_clzll(inverted | 1)) + 1;
+#endif
+}
+
+// The number of class k (1 to 31) at the top of `inverted`.
+KAITO_ALWAYS_INLINE uint32_t WideNumber(uint64_t inverted, unsigned k) {
+  return (1u << k) - 2 + static_cast<uint32_t>((~inverted << k) >> (64 - k));
+}
+
 #if UINTPTR_MAX > 0xFFFFFFFFu
 // The wide loop, for 64-bit words: most tokens of a block run here, with the
 // stream's tests hoisted out of the token.  Its buffer holds the stream's bits
@@ -208,21 +226,6 @@ constexpr unsigned kLiteralClass = 8;
 // A turn starts only with more than this much output left: room for two
 // literals, and for match copies that write up to 32 bytes past their end.
 constexpr uint32_t kWideRoom = 64;
-
-// The class of the number whose inverted bits start at the top of `inverted`
-// (64 or more when no zero-bit ends its prefix within the word).
-KAITO_ALWAYS_INLINE unsigned WideClass(uint64_t inverted) {
-#if defined(__LZCNT__)
-  return static_cast<unsigned>(_lzcnt_u64(inverted)) + 1;
-#else
-  return static_cast<unsigned>(__builtin_clzll(inverted | 1)) + 1;
-#endif
-}
-
-// The number of class k (at most kWideClass) at the top of `inverted`.
-KAITO_ALWAYS_INLINE uint32_t WideNumber(uint64_t inverted, unsigned k) {
-  return (1u << k) - 2 + static_cast<uint32_t>((~inverted << k) >> (64 - k));
-}
 
 KAITO_ALWAYS_INLINE uint64_t CountedMask(unsigned count) { return ~(~uint64_t{0} >> count); }
 

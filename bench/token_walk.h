@@ -13,11 +13,8 @@
 #include <cstring>
 #include <vector>
 
-#if defined(__LZCNT__)
-#include <immintrin.h>
-#endif
-
 #include "archive/block_format.h"
+#include "archive/block_token_loop.h"
 
 namespace bench {
 
@@ -36,15 +33,6 @@ inline uint64_t LoadBigEndian64(const uint8_t* p) {
   return __builtin_bswap64(v);
 }
 
-// Leading zeros of x, 64 for 0 where LZCNT counts them; at least 63 otherwise.
-inline unsigned LeadingZeros64(uint64_t x) {
-#if defined(__LZCNT__)
-  return static_cast<unsigned>(_lzcnt_u64(x));
-#else
-  return static_cast<unsigned>(__builtin_clzll(x | 1));
-#endif
-}
-
 // Walks the tokens until `decodedSize` bytes are accounted for and returns
 // the output position reached (decodedSize for a block the encoder made).
 // The sum of the first numbers is returned too, so the compiler cannot drop
@@ -57,8 +45,8 @@ inline uint32_t WalkTokens(const std::vector<uint8_t>& paddedStream, uint32_t de
   uint32_t position = 0;
   uint32_t sum = 0;
   auto takeNumber = [&inverted, &count] {
-    const unsigned k = LeadingZeros64(inverted) + 1;
-    const uint32_t number = (1u << k) - 2 + static_cast<uint32_t>((~inverted << k) >> (64 - k));
+    const unsigned k = WideClass(inverted);
+    const uint32_t number = WideNumber(inverted, k);
     inverted <<= 2 * k;
     count -= 2 * k;
     return number;
