@@ -4,6 +4,14 @@ function(kaito_warnings target)
   target_compile_options(${target} PRIVATE -Wall -Wextra -Wshadow -Wconversion -Wno-sign-conversion)
 endfunction()
 
+# Native builds on x86-64 hosts add a build of the decoder's token loop for
+# CPUs with LZCNT and BMI2 (chosen at run time); the benchmark uses the same.
+if(NOT CMAKE_CROSSCOMPILING AND CMAKE_SYSTEM_PROCESSOR MATCHES "^(x86_64|AMD64|amd64)$")
+  set(KAITO_LZCNT_BUILD ON)
+else()
+  set(KAITO_LZCNT_BUILD OFF)
+endif()
+
 # A product goes to KAITO_BIN_DIR; everything else stays in its build folder.
 function(kaito_product target)
   set_target_properties(${target} PROPERTIES RUNTIME_OUTPUT_DIRECTORY "${KAITO_BIN_DIR}")
