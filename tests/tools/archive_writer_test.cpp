@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "archive/archive_format.h"
-#include "archive/block_decoder.h"
+#include "archive/block/block_decoder.h"
 #include "archive/integrity_record.h"
 #include "fake_stub.h"
 #include "test_data.h"

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "archive/archive_parser.h"
-#include "archive/block_decoder.h"
+#include "archive/block/block_decoder.h"
 #include "archive/checksum.h"
 #include "archive_images.h"
 #include "fake_stub.h"

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "archive/block_decoder.h"
+#include "archive/block/block_decoder.h"
 #include "tools/cli/cli_support.h"
 #include "tools/pe_resources.h"
 
