@@ -6,7 +6,8 @@
 
 #include "app/disk_queries.h"
 #include "extract/extract_status.h"
-#include "ui/window_helpers.h"
+#include "ui/ui_texts.h"
+#include "ui/window_helpers_win.h"
 
 namespace {
 
@@ -16,14 +17,6 @@ constexpr DWORD kTempPathCapacity = 260;
 constexpr DWORD kDriveListSize = 128;
 constexpr char kAutomaticFolderName[] = "_davoexpand\\";
 
-// "解凍データが壊れています。"
-constexpr char kDamagedDataText[] =
-    "\x89\xf0\x93\x80\x83\x66\x81\x5b\x83\x5e\x82\xaa\x89\xf3\x82\xea\x82\xc4\x82\xa2\x82\xdc"
-    "\x82\xb7\x81\x42";
-// "ファイルの解凍が開始できません"
-constexpr char kCannotStartText[] =
-    "\x83\x74\x83\x40\x83\x43\x83\x8b\x82\xcc\x89\xf0\x93\x80\x82\xaa\x8a\x4a\x8e\x6e\x82\xc5"
-    "\x82\xab\x82\xdc\x82\xb9\x82\xf1";
 
 // Windows 95 OSR2 (4.0 build 1001 and later), 98/ME and every NT system
 // export GetDiskFreeSpaceExA; older ones answer only in 32-bit cluster counts.
@@ -146,7 +139,7 @@ bool HasFreeSpace(const char* root, uint32_t requiredSize) {
 bool ChooseAutomaticDestination(uint32_t requiredSize) {
   SkipOverwritePrompt = 1;
   if (requiredSize == 0) {
-    ShowMessage(kDamagedDataText, MB_ICONEXCLAMATION);
+    ShowMessage(kTextDamagedData, MB_ICONEXCLAMATION);
     return false;
   }
 
@@ -160,6 +153,6 @@ bool ChooseAutomaticDestination(uint32_t requiredSize) {
   // full disk shows up as a write failure.  Without one there is nowhere
   // meant to extract to, so nothing is extracted.
   if (haveTemporaryFolder) return true;
-  ShowMessage(kCannotStartText, MB_ICONERROR);
+  ShowMessage(kTextCannotStart, MB_ICONERROR);
   return false;
 }

@@ -5,8 +5,8 @@
 #include "app/auto_destination.h"
 #include "app/follow_up.h"
 #include "archive/archive_reader.h"
-#include "ui/module_instance.h"
 #include "ui/dialogs.h"
+#include "ui/module_instance.h"
 #include "ui/resource_ids.h"
 #include "ui/ui_state.h"
 
@@ -16,7 +16,7 @@ bool ChooseDestination() {
   // Stored before the branch: the destination dialog shows it.
   RequiredSize = ReadArchiveSummary(&AutomaticMode);
   if (!AutomaticMode) {
-    if (AppIcon == nullptr) AppIcon = LoadIconA(AppInstance(), MAKEINTRESOURCEA(IDI_APP_ICON));
+    EnsureAppIcon();
     INT_PTR choice = DialogBoxParamA(AppInstance(), MAKEINTRESOURCEA(IDD_DESTINATION), nullptr,
                                      DestinationDialogProc, 0);
     return choice == IDOK;

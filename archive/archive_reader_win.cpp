@@ -15,10 +15,6 @@ uint32_t g_overrideLocator = 0;
 
 bool Cancelled(CancelTest cancel) { return cancel != nullptr && cancel(); }
 
-// The stub runs under the system's ANSI code page; names are stepped the way
-// CreateFileA will interpret them.
-bool IsSystemLeadByte(uint8_t byte) { return IsDBCSLeadByte(byte) != FALSE; }
-
 // Reads exactly `size` bytes at the current position.  A failed call is a
 // ReadFailure; fewer bytes than asked (declared sizes running past the end of
 // the file) is a CorruptArchive.  `position` follows the file pointer either way.

@@ -35,10 +35,6 @@ ReaderOutcome CheckFitsBeforeTrailer(uint32_t position, uint32_t size, uint32_t 
   return size <= trailerPosition - position ? ReaderOutcome::Ok : ReaderOutcome::CorruptArchive;
 }
 
-bool IsShiftJisLeadByte(uint8_t byte) {
-  return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
-}
-
 namespace {
 
 bool IsSeparator(uint8_t c) { return c == '\\' || c == '/'; }

@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "archive/archive_format.h"
+#include "archive/lead_byte.h"
 #include "archive/reader_outcome.h"
 
 // The trailer (the file's last four bytes) must repeat the locator value L.
@@ -28,10 +29,6 @@ ReaderOutcome CheckEntryHeader(const EntryHeader& entry);
 // A read of `size` bytes at `position` must end at or before the trailer.
 ReaderOutcome CheckFitsBeforeTrailer(uint32_t position, uint32_t size, uint32_t trailerPosition);
 
-// Whether the byte is the first of a double-byte character.  The stub passes
-// the system's own test; the host tools use the Shift-JIS table below.
-using LeadByteTest = bool (*)(uint8_t byte);
-bool IsShiftJisLeadByte(uint8_t byte);
 
 // An entry name must stay below the destination folder: no leading separator,
 // no drive or stream colon, no component made only of dots and spaces with two

@@ -9,7 +9,7 @@
 #include "ui/resource_ids.h"
 #include "ui/ui_state.h"
 #include "ui/ui_texts.h"
-#include "ui/window_helpers.h"
+#include "ui/window_helpers_win.h"
 
 namespace {
 
@@ -21,10 +21,9 @@ constexpr int kCaptionSize = kFolderTextLimit + sizeof(kFormatDestinationCaption
 // an appended backslash and the terminator.
 char BrowsePath[kFolderTextLimit + 2];
 
-bool IsAnsiLeadByte(uint8_t byte) { return IsDBCSLeadByte(byte) != FALSE; }
 
 void AppendMissingBackslash(char* path) {
-  if (!NeedsTrailingBackslash(path, IsAnsiLeadByte)) return;
+  if (!NeedsTrailingBackslash(path, IsSystemLeadByte)) return;
   const int length = lstrlenA(path);
   path[length] = '\\';
   path[length + 1] = '\0';

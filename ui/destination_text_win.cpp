@@ -3,7 +3,7 @@
 #include <windows.h>
 
 #include "ui/ui_texts.h"
-#include "ui/window_logic.h"
+#include "ui/window_helpers.h"
 
 void FormatDestinationMessage(char* out, const char* name, uint32_t requiredSize) {
   if (requiredSize == 0) {

@@ -4,7 +4,7 @@
 #include "ui/dialogs.h"
 #include "ui/resource_ids.h"
 #include "ui/ui_state.h"
-#include "ui/window_helpers.h"
+#include "ui/window_helpers_win.h"
 
 int RunOverwriteDialog() {
   // No owner: the progress dialog stays enabled, so Abort still works.

@@ -11,7 +11,7 @@
 #include "ui/resource_ids.h"
 #include "ui/ui_state.h"
 #include "ui/ui_texts.h"
-#include "ui/window_helpers.h"
+#include "ui/window_helpers_win.h"
 
 namespace {
 

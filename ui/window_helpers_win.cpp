@@ -1,4 +1,4 @@
-#include "ui/window_helpers.h"
+#include "ui/window_helpers_win.h"
 
 #include "ui/ui_texts.h"
 
@@ -6,8 +6,6 @@ namespace {
 
 constexpr int kModulePathSize = 260;
 constexpr int kAlertCaptionSize = 266;  // 259 bytes of name, "の解凍" (6), terminator
-
-bool IsAnsiLeadByte(uint8_t byte) { return IsDBCSLeadByte(byte) != FALSE; }
 
 }  // namespace
 
@@ -33,7 +31,7 @@ void ModuleBaseName(char* buffer, int capacity) {
   char path[kModulePathSize] = {};
   GetModuleFileNameA(AppInstance(), path, kModulePathSize);
   path[kModulePathSize - 1] = '\0';
-  lstrcpynA(buffer, path + BaseNameStart(path, IsAnsiLeadByte), capacity);
+  lstrcpynA(buffer, path + BaseNameStart(path, IsSystemLeadByte), capacity);
 }
 
 const char* AlertCaption() {

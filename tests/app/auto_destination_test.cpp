@@ -12,7 +12,7 @@
 #include "app/auto_destination.h"
 #include "app/disk_queries.h"
 #include "extract/extract_status.h"
-#include "ui/window_helpers.h"
+#include "ui/window_helpers_win.h"
 
 namespace {
 

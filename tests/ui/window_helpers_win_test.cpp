@@ -8,7 +8,7 @@
 #include <string>
 
 #include "ui/destination_text.h"
-#include "ui/window_helpers.h"
+#include "ui/window_helpers_win.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
-#include "ui/window_logic.h"
+#include "ui/window_helpers.h"
 
 int CentredOffset(int outer, int inner) { return (outer - inner) / 2; }
 
-int BaseNameStart(const char* path, LeadBytePredicate isLeadByte) {
+int BaseNameStart(const char* path, LeadByteTest isLeadByte) {
   int start = 0;
   if (path[0] != '\0' && path[1] == ':') start = 2;
   int i = start;
@@ -42,7 +42,7 @@ uint32_t SizeInMibHundredths(uint32_t bytes) {
   return static_cast<uint32_t>((uint64_t{bytes} * 100 + kBytesPerMib / 2) / kBytesPerMib);
 }
 
-bool NeedsTrailingBackslash(const char* path, LeadBytePredicate isLeadByte) {
+bool NeedsTrailingBackslash(const char* path, LeadByteTest isLeadByte) {
   int length = 0;
   while (path[length] != '\0') ++length;
   if (length == 0) return false;

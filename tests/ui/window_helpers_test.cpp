@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "ui/window_logic.h"
+#include "ui/window_helpers.h"
 
 namespace {
 
