@@ -69,3 +69,20 @@ function(kaito_stub_code target)
   target_compile_options(${target} PRIVATE -Os -fno-exceptions -fno-rtti
     -fno-asynchronous-unwind-tables -fno-unwind-tables -ffunction-sections -fno-ident)
 endfunction()
+
+# kaito_win32_helper(name [GUI] SOURCES ... [LIBS ...]): a small Win32 program
+# that the tests run under Wine (a probe, a stand-in, a recorder): warnings
+# on, the source tree on the include path, linked statically so that it needs
+# no MinGW runtime DLL beside it.
+function(kaito_win32_helper name)
+  cmake_parse_arguments(arg "GUI" "" "SOURCES;LIBS" ${ARGN})
+  set(kind "")
+  if(arg_GUI)
+    set(kind WIN32)
+  endif()
+  add_executable(${name} ${kind} ${arg_SOURCES})
+  kaito_warnings(${name})
+  target_include_directories(${name} PRIVATE "${KAITO_SOURCE_DIR}")
+  target_link_libraries(${name} PRIVATE ${arg_LIBS})
+  target_link_options(${name} PRIVATE -static)
+endfunction()

@@ -8,26 +8,6 @@
 #include "tools/cli/commands.h"
 #include "tools/cli/host_platform.h"
 
-bool SplitOption(const std::string& arg, std::string* name, std::string* value) {
-  size_t equals = arg.find('=');
-  bool isLong = arg.rfind("--", 0) == 0;
-  if (isLong && equals != std::string::npos) {
-    *name = arg.substr(0, equals);
-    *value = arg.substr(equals + 1);
-    return true;
-  }
-  *name = arg;
-  value->clear();
-  return false;
-}
-
-std::string ArgumentReader::Value(const std::string& option) {
-  std::string name, value;
-  if (SplitOption(option, &name, &value)) return value;
-  if (Done()) throw UsageFailure(option + " needs a value");
-  return Next();
-}
-
 namespace {
 
 int Dispatch(const std::vector<std::string>& args) {
