@@ -72,14 +72,17 @@ std::string EntryNameProblem(const std::string& name) {
   return std::string();
 }
 
-std::string NameClashProblem(const std::vector<std::string>& names, size_t* index) {
+bool SameNameOnWindows(const std::string& a, const std::string& b) { return FoldCase(a) == FoldCase(b); }
+
+std::vector<NameClash> AllNameClashes(const std::vector<std::string>& names) {
+  std::vector<NameClash> clashes;
   std::unordered_map<std::string, size_t> files;
   std::unordered_set<std::string> folders;
   for (size_t i = 0; i < names.size(); ++i) {
     std::string folded = FoldCase(names[i]);
     if (!files.emplace(folded, i).second) {
-      *index = i;
-      return "two entries have the same name (Windows ignores case)";
+      clashes.push_back(NameClash{i, "two entries have the same name (Windows ignores case)"});
+      continue;
     }
     for (size_t p = 0; p < folded.size(); ++p) {
       if (IsShiftJisLeadByte(static_cast<uint8_t>(folded[p]))) {
@@ -90,10 +93,15 @@ std::string NameClashProblem(const std::vector<std::string>& names, size_t* inde
     }
   }
   for (size_t i = 0; i < names.size(); ++i) {
-    if (folders.count(FoldCase(names[i])) != 0) {
-      *index = i;
-      return "an entry's name is also the folder of other entries";
-    }
+    if (folders.count(FoldCase(names[i])) != 0)
+      clashes.push_back(NameClash{i, "an entry's name is also the folder of other entries"});
   }
-  return std::string();
+  return clashes;
+}
+
+std::string NameClashProblem(const std::vector<std::string>& names, size_t* index) {
+  std::vector<NameClash> clashes = AllNameClashes(names);
+  if (clashes.empty()) return std::string();
+  *index = clashes.front().index;
+  return clashes.front().problem;
 }

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <fstream>
 
+#include "tools/cli/file_kind.h"
 #include "tools/cli/host_platform.h"
 
 std::filesystem::path PathFromUtf8(const std::string& text) { return std::filesystem::u8path(text); }
@@ -13,6 +14,8 @@ std::string PathToUtf8(const std::filesystem::path& path) { return path.u8string
 std::string SystemErrorText() { return errno != 0 ? std::strerror(errno) : "unknown error"; }
 
 std::vector<uint8_t> ReadWholeFile(const std::filesystem::path& path) {
+  std::string notFile = NotRegularFileReason(path);
+  if (!notFile.empty()) throw CommandFailure("cannot read " + PathToUtf8(path) + ": " + notFile);
   errno = 0;
   std::ifstream in(path, std::ios::binary);
   if (!in) throw CommandFailure("cannot read " + PathToUtf8(path) + ": " + SystemErrorText());
