@@ -10,15 +10,20 @@ printf 'ok' >src/pkg/ok.txt
 printf 'ok' >"src/pkg/日本語.txt"
 # Each of these has no exact code page 932 form: the yen sign would become
 # '\' (a folder), the others look-alikes or nothing at all.
+# The reasons name each character by its code (ASCII, so they read the same
+# when kaito.exe writes its messages in code page 932).
 bad=("a¥b.txt" "波〜.txt" "x−y.txt" "‖.txt" "‾.txt" "¢.txt" "smile😀.txt")
+codes=(U+00A5 U+301C U+2212 U+2016 U+203E U+00A2 U+1F600)
 for name in "${bad[@]}"; do printf 'x' >"src/pkg/$name"; done
 printf 'x' >src/pkg/Clash.txt
 printf 'x' >src/pkg/clash.TXT
 run lossy 1 create -o lossy.exe --quiet src/pkg
-for name in "${bad[@]}"; do
-  grep -q -F "$name'" lossy.err || fail "lossy: '$name' is not reported"
+for i in "${!bad[@]}"; do
+  grep -q -F "(${codes[$i]})" lossy.err || fail "lossy: '${bad[$i]}' (${codes[$i]}) is not reported"
 done
-grep -q -F "would become '\\' (U+005C)" lossy.err || fail "lossy: the yen sign's fate is not said"
+# iconv maps the yen sign to '\'; Windows, asked for no best fit, has no code for it.
+grep -q -E "\(U\+00A5\) (would become '\\\\' \(U\+005C\)|has no code page 932)" lossy.err ||
+  fail "lossy: the yen sign's fate is not said"
 grep -q -E "[Cc]lash.(txt|TXT)': two entries have the same name" lossy.err || fail "lossy: the clash is not reported"
 [ "$(grep -c "^kaito: '" lossy.err)" -eq $((${#bad[@]} + 1)) ] || fail "lossy: expected one line per bad name: $(cat lossy.err)"
 grep -q "cannot be packed; nothing was written" lossy.err || fail "lossy: no closing line"
