@@ -35,12 +35,7 @@ bool StderrIsTerminal();
 // UTF-8 text to standard output or standard error, in the terminal's encoding.
 void WriteOut(const std::string& text);
 void WriteErr(const std::string& text);
-// Flushes standard output; false (with errno set) when anything written to it
-// was lost, such as on a full disk or a closed pipe.
-bool FinishOutput();
 
-// Everything on standard input, as bytes.
-std::string ReadStandardInput();
 
 // The program's arguments as UTF-8.
 std::vector<std::string> ArgumentsAsUtf8(int argc, char** argv);

@@ -86,14 +86,4 @@ void WriteErr(const std::string& text) {
   std::fwrite(text.data(), 1, text.size(), stderr);
 }
 
-std::string ReadStandardInput() {
-  std::string text;
-  char buffer[65536];
-  size_t got = 0;
-  while ((got = std::fread(buffer, 1, sizeof buffer, stdin)) > 0) text.append(buffer, got);
-  return text;
-}
-
-bool FinishOutput() { return std::fflush(stdout) == 0 && std::ferror(stdout) == 0; }
-
 std::vector<std::string> ArgumentsAsUtf8(int argc, char** argv) { return std::vector<std::string>(argv + 1, argv + argc); }

@@ -1,5 +1,4 @@
 #include <windows.h>
-#include <fcntl.h>
 #include <io.h>
 
 #include <cstdio>
@@ -161,17 +160,6 @@ void WriteErr(const std::string& text) {
   std::fflush(stdout);
   Write(stderr, STD_ERROR_HANDLE, text);
 }
-
-std::string ReadStandardInput() {
-  _setmode(_fileno(stdin), _O_BINARY);
-  std::string text;
-  char buffer[65536];
-  size_t got = 0;
-  while ((got = std::fread(buffer, 1, sizeof buffer, stdin)) > 0) text.append(buffer, got);
-  return text;
-}
-
-bool FinishOutput() { return std::fflush(stdout) == 0 && std::ferror(stdout) == 0; }
 
 std::vector<std::string> ArgumentsAsUtf8(int, char**) {
   // The ANSI argv cannot hold every name; the UTF-16 command line can.
