@@ -16,9 +16,11 @@ bool SameNameOnWindows(const std::string& a, const std::string& b);
 // otherwise the index of the later name of a clashing pair in *index, and why.
 std::string NameClashProblem(const std::vector<std::string>& names, size_t* index);
 
-// Every clash of the kind NameClashProblem finds: the later name of each pair, and why.
+// Every clash of the kind NameClashProblem finds: the later name of each
+// pair, the name it clashes with, and why.
 struct NameClash {
   size_t index;
+  size_t other;
   std::string problem;
 };
 std::vector<NameClash> AllNameClashes(const std::vector<std::string>& names);

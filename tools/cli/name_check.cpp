@@ -69,6 +69,8 @@ std::vector<std::string> EntryNameProblems(const std::vector<NamedInput>& inputs
     bad[i] = true;
   }
   for (const NameClash& clash : AllNameClashes(*cp932Names))
-    if (!bad[clash.index]) problems.push_back("'" + inputs[clash.index].label + "': " + clash.problem);
+    if (!bad[clash.index])
+      problems.push_back("'" + inputs[clash.index].label + "': " + clash.problem + " ('" + inputs[clash.other].label +
+                         "')");
   return problems;
 }
