@@ -47,7 +47,7 @@ for target in "${targets[@]}"; do
 done
 
 # The 32-bit variant links against the i386 C and C++ libraries.
-[ -z "$compiler_flags" ] || "$root/scripts/install-packages.sh" fuzz libc6-dev-i386 lib32stdc++-12-dev
+[ -z "$compiler_flags" ] || "$root/scripts/install-packages.sh" fuzz libc6-dev-i386 g++-multilib
 
 CC="clang $compiler_flags" CXX="clang++ $compiler_flags" cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DKAITO_WITH_WIN32=OFF -DKAITO_SANITIZE=ON -DKAITO_FUZZ=ON \

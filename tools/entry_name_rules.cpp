@@ -2,7 +2,6 @@
 
 #include <cstring>
 #include <unordered_map>
-#include <unordered_set>
 
 #include "archive/archive_format.h"
 #include "archive/container_checks.h"
@@ -72,28 +71,38 @@ std::string EntryNameProblem(const std::string& name) {
   return std::string();
 }
 
-std::string NameClashProblem(const std::vector<std::string>& names, size_t* index) {
+bool SameNameOnWindows(const std::string& a, const std::string& b) { return FoldCase(a) == FoldCase(b); }
+
+std::vector<NameClash> AllNameClashes(const std::vector<std::string>& names) {
+  std::vector<NameClash> clashes;
   std::unordered_map<std::string, size_t> files;
-  std::unordered_set<std::string> folders;
+  std::unordered_map<std::string, size_t> folders;  // folded folder -> first entry inside it
   for (size_t i = 0; i < names.size(); ++i) {
     std::string folded = FoldCase(names[i]);
-    if (!files.emplace(folded, i).second) {
-      *index = i;
-      return "two entries have the same name (Windows ignores case)";
+    auto file = files.emplace(folded, i);
+    if (!file.second) {
+      clashes.push_back(NameClash{i, file.first->second, "two entries have the same name (Windows ignores case)"});
+      continue;
     }
     for (size_t p = 0; p < folded.size(); ++p) {
       if (IsShiftJisLeadByte(static_cast<uint8_t>(folded[p]))) {
         ++p;
       } else if (folded[p] == '\\') {
-        folders.insert(folded.substr(0, p));
+        folders.emplace(folded.substr(0, p), i);
       }
     }
   }
   for (size_t i = 0; i < names.size(); ++i) {
-    if (folders.count(FoldCase(names[i])) != 0) {
-      *index = i;
-      return "an entry's name is also the folder of other entries";
-    }
+    auto folder = folders.find(FoldCase(names[i]));
+    if (folder != folders.end())
+      clashes.push_back(NameClash{i, folder->second, "an entry's name is also the folder of other entries"});
   }
-  return std::string();
+  return clashes;
+}
+
+std::string NameClashProblem(const std::vector<std::string>& names, size_t* index) {
+  std::vector<NameClash> clashes = AllNameClashes(names);
+  if (clashes.empty()) return std::string();
+  *index = clashes.front().index;
+  return clashes.front().problem;
 }

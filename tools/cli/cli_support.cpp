@@ -5,7 +5,13 @@
 #include <cstring>
 #include <fstream>
 
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#endif
+
 #include "tools/cli/commands.h"
+#include "tools/cli/file_kind.h"
 #include "tools/cli/host_platform.h"
 
 std::filesystem::path PathFromUtf8(const std::string& text) { return std::filesystem::u8path(text); }
@@ -14,6 +20,8 @@ std::string PathToUtf8(const std::filesystem::path& path) { return path.u8string
 std::string SystemErrorText() { return errno != 0 ? std::strerror(errno) : "unknown error"; }
 
 std::vector<uint8_t> ReadWholeFile(const std::filesystem::path& path) {
+  std::string notFile = NotRegularFileReason(path);
+  if (!notFile.empty()) throw CommandFailure("cannot read " + PathToUtf8(path) + ": " + notFile);
   errno = 0;
   std::ifstream in(path, std::ios::binary);
   if (!in) throw CommandFailure("cannot read " + PathToUtf8(path) + ": " + SystemErrorText());
@@ -28,6 +36,20 @@ std::vector<uint8_t> ReadWholeFile(const std::filesystem::path& path) {
     throw CommandFailure("cannot read " + PathToUtf8(path) + ": " + SystemErrorText());
   return data;
 }
+
+std::string ReadStandardInput() {
+#ifdef _WIN32
+  // Lists are bytes: no CR-LF translation, no end at Ctrl-Z.
+  _setmode(_fileno(stdin), _O_BINARY);
+#endif
+  std::string text;
+  char buffer[65536];
+  size_t got = 0;
+  while ((got = std::fread(buffer, 1, sizeof buffer, stdin)) > 0) text.append(buffer, got);
+  return text;
+}
+
+bool FinishOutput() { return std::fflush(stdout) == 0 && std::ferror(stdout) == 0; }
 
 void ProgressBar::Show(uint64_t done, const std::string& label) {
   if (!enabled_) return;

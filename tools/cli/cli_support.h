@@ -24,6 +24,11 @@ std::string PathToUtf8(const std::filesystem::path& path);
 
 // The file's whole content; throws CommandFailure naming the file.
 std::vector<uint8_t> ReadWholeFile(const std::filesystem::path& path);
+// Everything on standard input, as bytes.
+std::string ReadStandardInput();
+// Flushes standard output; false (with errno set) when anything written to it
+// was lost, such as on a full disk or a closed pipe.
+bool FinishOutput();
 // The text of the last system error, for messages.
 std::string SystemErrorText();
 

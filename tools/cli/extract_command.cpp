@@ -1,12 +1,13 @@
-// extract: writes every entry below the destination folder, with its times.
-#include <cerrno>
-#include <fstream>
+// extract: writes every entry (or the chosen ones) below the destination
+// folder, with its times.
 #include <set>
 
 #include "tools/cli/cli_support.h"
 #include "tools/cli/commands.h"
+#include "tools/cli/entry_selection.h"
 #include "tools/cli/host_platform.h"
 #include "tools/cli/sfx_file.h"
+#include "tools/cli/temporary_file.h"
 
 namespace fs = std::filesystem;
 
@@ -17,27 +18,33 @@ struct ExtractOptions {
   std::string destination = ".";
   bool overwrite = false;
   bool quiet = false;
+  std::vector<std::string> entries;  // ENTRY operands; empty: all
 };
 
 ExtractOptions ParseExtract(const std::vector<std::string>& args) {
   ExtractOptions o;
   ArgumentReader reader(args);
+  bool onlyOperands = false;
   while (!reader.Done()) {
     std::string arg = reader.Next();
     std::string name, value;
     SplitOption(arg, &name, &value);
-    if (name == "-C" || name == "--directory") {
+    if (onlyOperands || arg.empty() || arg[0] != '-') {
+      if (o.file.empty()) {
+        o.file = arg;
+      } else {
+        o.entries.push_back(arg);
+      }
+    } else if (arg == "--") {
+      onlyOperands = true;
+    } else if (name == "-C" || name == "--directory") {
       o.destination = reader.Value(arg);
     } else if (arg == "--overwrite") {
       o.overwrite = true;
     } else if (arg == "--quiet" || arg == "-q") {
       o.quiet = true;
-    } else if (!arg.empty() && arg[0] == '-') {
-      throw UsageFailure("extract: unknown option '" + arg + "'");
-    } else if (o.file.empty()) {
-      o.file = arg;
     } else {
-      throw UsageFailure("extract: only one file, please");
+      throw UsageFailure("extract: unknown option '" + arg + "'");
     }
   }
   if (o.file.empty()) throw UsageFailure("extract: the self-extracting file is missing");
@@ -77,15 +84,26 @@ void CreateFolders(const fs::path& destination, const fs::path& file) {
   }
 }
 
+// Writes through a temporary name and renames it when complete: an
+// interrupted or failed write leaves neither a truncated file under the real
+// name nor the temporary one.
 void WriteFile(const fs::path& path, const std::vector<uint8_t>& data) {
   std::error_code code;
   if (fs::is_symlink(fs::symlink_status(path, code)))
     throw CommandFailure(PathToUtf8(path) + ": is a link; not writing through it");
-  errno = 0;
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  if (out && !data.empty()) out.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
-  out.close();
-  if (!out) throw CommandFailure("cannot write " + PathToUtf8(path) + ": " + SystemErrorText());
+  TemporaryFile out(path, kCleanupExtracted);
+  if (!out.Write(data.data(), data.size()))
+    throw CommandFailure("cannot write " + PathToUtf8(path) + ": " + out.error());
+  out.Commit();
+}
+
+// Names the ENTRY operands that match nothing, one line each, then fails.
+void RefuseUnmatched(const EntrySelection& selection, const std::string& file) {
+  std::vector<std::string> unmatched = selection.Unmatched();
+  if (unmatched.empty()) return;
+  for (const std::string& name : unmatched) WriteErr("kaito: " + name + ": not in " + file + "\n");
+  throw CommandFailure(std::to_string(unmatched.size()) + (unmatched.size() == 1 ? " name" : " names") +
+                       " not found; nothing was extracted");
 }
 
 }  // namespace
@@ -95,30 +113,35 @@ int RunExtract(const std::vector<std::string>& args) {
   SelfExtractingFile sfx(PathFromUtf8(o.file));
   fs::path destination = PathFromUtf8(o.destination);
   std::error_code code;
-  if (!fs::is_directory(destination, code)) {
-    fs::create_directories(destination, code);
-    if (code) throw CommandFailure("cannot create folder " + o.destination + ": " + code.message());
-  }
 
   // Every entry is checked before anything is written, so a corrupt file or
   // an existing file leaves the destination as it was.
   std::vector<ParsedEntry> entries;
   std::vector<fs::path> paths;
   std::set<fs::path> seen;
+  EntrySelection selection(o.entries);
   for (uint32_t i = 0; i < sfx.header().entryCount; ++i) {
-    entries.push_back(sfx.NextEntry());
-    const ParsedEntry& entry = entries.back();
+    ParsedEntry entry = sfx.NextEntry();
     std::string cp932(reinterpret_cast<const char*>(entry.name), entry.nameLength);
     std::string utf8;
     if (!Cp932ToUtf8(cp932, &utf8))
       sfx.Corrupt("entry name is not valid Shift-JIS", entry.headerOffset + kEntryHeaderSize);
-    paths.push_back(OutputPath(destination, utf8));
-    if (!seen.insert(paths.back()).second)
+    fs::path path = OutputPath(destination, utf8);
+    if (!seen.insert(path).second)
       sfx.Corrupt("two entries have the same name", entry.headerOffset + kEntryHeaderSize);
+    if (!selection.Selects(utf8)) continue;
+    entries.push_back(entry);
+    paths.push_back(path);
     if (!o.overwrite && fs::exists(fs::symlink_status(paths.back(), code)))
       throw CommandFailure(PathToUtf8(paths.back()) + ": already exists (use --overwrite to replace it)");
   }
   sfx.Finish();
+
+  RefuseUnmatched(selection, o.file);
+  if (!fs::is_directory(destination, code)) {
+    fs::create_directories(destination, code);
+    if (code) throw CommandFailure("cannot create folder " + o.destination + ": " + code.message());
+  }
 
   ProgressBar bar(!o.quiet && StderrIsTerminal(), sfx.fileSize());
   for (size_t i = 0; i < entries.size(); ++i) {
@@ -133,6 +156,6 @@ int RunExtract(const std::vector<std::string>& args) {
       WriteErr("kaito: could not set the times of " + PathToUtf8(paths[i]) + "\n");
   }
   bar.Clear();
-  WriteOut("extracted " + std::to_string(entries.size()) + " files into " + o.destination + "\n");
+  if (!o.quiet) WriteErr("kaito: extracted " + std::to_string(entries.size()) + " files into " + o.destination + "\n");
   return 0;
 }

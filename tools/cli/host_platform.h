@@ -3,6 +3,7 @@
 // output to the terminal.  Everything else is portable C++17.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -20,10 +21,21 @@ bool ReadFileTimes(const std::filesystem::path& path, FileTime* creation, FileTi
 // platform can.
 bool ApplyFileTimes(const std::filesystem::path& path, FileTime creation, FileTime lastWrite);
 
+// Plain output files: created empty (replacing a file of that name, never
+// following a link there), written, closed; on failure *error says why.
+// Windows opens them with delete sharing, so an interrupt can remove them
+// while they are open.
+using HostFile = intptr_t;
+constexpr HostFile kNoHostFile = -1;
+HostFile CreateHostFile(const std::filesystem::path& path, std::string* error);
+bool WriteHostFile(HostFile file, const uint8_t* data, size_t size, std::string* error);
+bool CloseHostFile(HostFile file, std::string* error);
+
 bool StderrIsTerminal();
 // UTF-8 text to standard output or standard error, in the terminal's encoding.
 void WriteOut(const std::string& text);
 void WriteErr(const std::string& text);
+
 
 // The program's arguments as UTF-8.
 std::vector<std::string> ArgumentsAsUtf8(int argc, char** argv);

@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 #include "tools/cli/host_platform.h"
 #include "tools/cli/file_time.h"
@@ -37,8 +38,9 @@ bool ReadFileTimes(const std::filesystem::path& path, FileTime* creation, FileTi
   struct statx info {};
   if (statx(AT_FDCWD, path.c_str(), 0, STATX_MTIME | STATX_BTIME, &info) != 0) return false;
   *lastWrite = FileTimeFromUnix(info.stx_mtime.tv_sec, info.stx_mtime.tv_nsec);
-  *creation = (info.stx_mask & STATX_BTIME) != 0 ? FileTimeFromUnix(info.stx_btime.tv_sec, info.stx_btime.tv_nsec)
-                                                 : *lastWrite;
+  // Some file systems answer a birth time of 0 (1970) when they keep none.
+  bool hasBirthTime = (info.stx_mask & STATX_BTIME) != 0 && (info.stx_btime.tv_sec != 0 || info.stx_btime.tv_nsec != 0);
+  *creation = hasBirthTime ? FileTimeFromUnix(info.stx_btime.tv_sec, info.stx_btime.tv_nsec) : *lastWrite;
   return true;
 }
 
@@ -48,6 +50,32 @@ bool ApplyFileTimes(const std::filesystem::path& path, FileTime, FileTime lastWr
   UnixFromFileTime(lastWrite, &times[0].tv_sec, &times[0].tv_nsec);
   times[1] = times[0];
   return utimensat(AT_FDCWD, path.c_str(), times, 0) == 0;
+}
+
+HostFile CreateHostFile(const std::filesystem::path& path, std::string* error) {
+  int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666);
+  if (fd < 0) *error = std::strerror(errno);
+  return fd < 0 ? kNoHostFile : fd;
+}
+
+bool WriteHostFile(HostFile file, const uint8_t* data, size_t size, std::string* error) {
+  while (size > 0) {
+    ssize_t written = write(static_cast<int>(file), data, size);
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) {
+      *error = written < 0 ? std::strerror(errno) : "nothing written";
+      return false;
+    }
+    data += written;
+    size -= static_cast<size_t>(written);
+  }
+  return true;
+}
+
+bool CloseHostFile(HostFile file, std::string* error) {
+  if (close(static_cast<int>(file)) == 0) return true;
+  *error = std::strerror(errno);
+  return false;
 }
 
 bool StderrIsTerminal() { return isatty(STDERR_FILENO) != 0; }

@@ -30,13 +30,15 @@ std::string Narrow(UINT codePage, const std::wstring& wide, bool* ok) {
   BOOL usedDefault = FALSE;
   // UTF-8 takes no default-character argument.
   BOOL* usedDefaultPointer = codePage == CP_UTF8 ? nullptr : &usedDefault;
-  int length = WideCharToMultiByte(codePage, 0, wide.data(), size, nullptr, 0, nullptr, usedDefaultPointer);
+  // No best-fit mapping: a character without its own code is a failure, not a look-alike.
+  DWORD flags = codePage == CP_UTF8 ? 0 : WC_NO_BEST_FIT_CHARS;
+  int length = WideCharToMultiByte(codePage, flags, wide.data(), size, nullptr, 0, nullptr, usedDefaultPointer);
   if (length <= 0) {
     *ok = false;
     return std::string();
   }
   std::string text(static_cast<size_t>(length), '\0');
-  WideCharToMultiByte(codePage, 0, wide.data(), size, &text[0], length, nullptr, usedDefaultPointer);
+  WideCharToMultiByte(codePage, flags, wide.data(), size, &text[0], length, nullptr, usedDefaultPointer);
   if (usedDefault) *ok = false;
   return text;
 }
@@ -102,6 +104,53 @@ bool ApplyFileTimes(const std::filesystem::path& path, FileTime creation, FileTi
   BOOL ok = SetFileTime(file, &created, &written, &written);
   CloseHandle(file);
   return ok != FALSE;
+}
+
+namespace {
+
+std::string LastErrorText() {
+  DWORD code = GetLastError();
+  wchar_t* text = nullptr;
+  FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                 code, 0, reinterpret_cast<LPWSTR>(&text), 0, nullptr);
+  std::wstring wide = text != nullptr ? text : L"";
+  if (text != nullptr) LocalFree(text);
+  while (!wide.empty() && (wide.back() == L'\n' || wide.back() == L'\r' || wide.back() == L'.')) wide.pop_back();
+  bool ok = true;
+  std::string utf8 = Narrow(CP_UTF8, wide, &ok);
+  return utf8.empty() ? "error " + std::to_string(code) : utf8;
+}
+
+}  // namespace
+
+HostFile CreateHostFile(const std::filesystem::path& path, std::string* error) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    *error = LastErrorText();
+    return kNoHostFile;
+  }
+  return reinterpret_cast<HostFile>(file);
+}
+
+bool WriteHostFile(HostFile file, const uint8_t* data, size_t size, std::string* error) {
+  while (size > 0) {
+    DWORD chunk = size > (1u << 30) ? (1u << 30) : static_cast<DWORD>(size);
+    DWORD written = 0;
+    if (!WriteFile(reinterpret_cast<HANDLE>(file), data, chunk, &written, nullptr) || written == 0) {
+      *error = LastErrorText();
+      return false;
+    }
+    data += written;
+    size -= written;
+  }
+  return true;
+}
+
+bool CloseHostFile(HostFile file, std::string* error) {
+  if (CloseHandle(reinterpret_cast<HANDLE>(file))) return true;
+  *error = LastErrorText();
+  return false;
 }
 
 bool StderrIsTerminal() { return _isatty(_fileno(stderr)) != 0; }

@@ -49,7 +49,10 @@ int Dispatch(const std::vector<std::string>& args) {
 
 int KaitoMain(const std::vector<std::string>& args) {
   try {
-    return Dispatch(args);
+    int status = Dispatch(args);
+    // Data lost on the way out (a full disk, a closed pipe) is a failure too.
+    if (!FinishOutput()) throw CommandFailure("cannot write to standard output: " + SystemErrorText());
+    return status;
   } catch (const UsageFailure& failure) {
     WriteErr(std::string("kaito: ") + failure.what() + " (see kaito --help)\n");
     return 2;

@@ -3,6 +3,7 @@
 
 #include "tools/cli/cli_support.h"
 #include "tools/cli/commands.h"
+#include "tools/cli/entry_listing.h"
 #include "tools/cli/file_time.h"
 #include "tools/cli/host_platform.h"
 #include "tools/cli/sfx_file.h"
@@ -10,26 +11,32 @@
 namespace {
 
 struct ReadOptions {
-  std::string file;
+  std::vector<std::string> files;
   bool quiet = false;
+  bool json = false;
 };
 
-ReadOptions ParseRead(const char* command, const std::vector<std::string>& args) {
+ReadOptions ParseRead(const char* command, const std::vector<std::string>& args, bool manyFiles) {
   ReadOptions o;
   ArgumentReader reader(args);
+  bool isList = std::string(command) == "list";
+  bool onlyOperands = false;
   while (!reader.Done()) {
     std::string arg = reader.Next();
-    if (arg == "--quiet" || arg == "-q") {
+    if (onlyOperands || arg.empty() || arg[0] != '-') {
+      o.files.push_back(arg);
+    } else if (arg == "--") {
+      onlyOperands = true;
+    } else if (arg == "--quiet" || arg == "-q") {
       o.quiet = true;
-    } else if (!arg.empty() && arg[0] == '-') {
-      throw UsageFailure(std::string(command) + ": unknown option '" + arg + "'");
-    } else if (o.file.empty()) {
-      o.file = arg;
+    } else if (isList && arg == "--json") {
+      o.json = true;
     } else {
-      throw UsageFailure(std::string(command) + ": only one file, please");
+      throw UsageFailure(std::string(command) + ": unknown option '" + arg + "'");
     }
   }
-  if (o.file.empty()) throw UsageFailure(std::string(command) + ": the self-extracting file is missing");
+  if (o.files.empty()) throw UsageFailure(std::string(command) + ": the self-extracting file is missing");
+  if (!manyFiles && o.files.size() > 1) throw UsageFailure(std::string(command) + ": only one file, please");
   return o;
 }
 
@@ -55,43 +62,26 @@ std::string Summary(const SelfExtractingFile& sfx) {
   return text;
 }
 
-}  // namespace
-
-int RunList(const std::vector<std::string>& args) {
-  ReadOptions o = ParseRead("list", args);
-  SelfExtractingFile sfx(PathFromUtf8(o.file));
-  std::string out = "method          size      packed  created              last written         name\n";
+std::string ListingText(const SelfExtractingFile& sfx, const std::vector<ListedEntry>& entries, bool quiet) {
+  std::string out = quiet ? "" : "method          size      packed  created              last written         name\n";
   unsigned long long total = 0, packed = 0;
-  for (uint32_t i = 0; i < sfx.header().entryCount; ++i) {
-    ParsedEntry entry = sfx.NextEntry();
-    bool stored = EntryIsStored(entry.header);
-    unsigned long long size = entry.dataSize;
-    if (!stored) {
-      // The block header holds the decoded size.
-      std::vector<uint8_t> head(entry.dataSize < 8 ? entry.dataSize : 8);
-      ParsedEntry probe = entry;
-      probe.dataSize = static_cast<uint32_t>(head.size());
-      head = sfx.ReadData(probe);
-      size = head.size() == 8 ? LoadU32(head.data() + 4) : 0;
-    }
-    total += size;
-    packed += entry.dataSize;
-    out += std::string(stored ? "stored    " : "compressed") + Format(" %10llu", size) +
-           Format(" %11llu", entry.dataSize) + "  " + FormatFileTime(entry.header.creationTime) + "  " +
-           FormatFileTime(entry.header.lastWriteTime) + "  " +
-           NameForDisplay(std::string(reinterpret_cast<const char*>(entry.name), entry.nameLength)) + "\n";
+  for (const ListedEntry& e : entries) {
+    total += e.size;
+    packed += e.packed;
+    out += std::string(e.stored ? "stored    " : "compressed") + Format(" %10llu", e.size) +
+           Format(" %11llu", e.packed) + "  " + FormatFileTime(e.created) + "  " + FormatFileTime(e.lastWritten) +
+           "  " + e.name + "\n";
   }
+  if (quiet) return out;
   out += Format("%llu files, ", sfx.header().entryCount) + Format("%llu bytes, ", total) +
          Format("%llu bytes packed\n", packed);
-  out += Summary(sfx);
-  WriteOut(out);
-  return 0;
+  return out + Summary(sfx);
 }
 
-int RunTest(const std::vector<std::string>& args) {
-  ReadOptions o = ParseRead("test", args);
-  SelfExtractingFile sfx(PathFromUtf8(o.file));
-  ProgressBar bar(!o.quiet && StderrIsTerminal(), sfx.fileSize());
+// Decodes everything in one file and checks the layout; throws CommandFailure.
+void TestOne(const std::string& file, bool quiet) {
+  SelfExtractingFile sfx(PathFromUtf8(file));
+  ProgressBar bar(!quiet && StderrIsTerminal(), sfx.fileSize());
   uint64_t outputTotal = 0;
   for (uint32_t i = 0; i < sfx.header().entryCount; ++i) {
     ParsedEntry entry = sfx.NextEntry();
@@ -111,11 +101,38 @@ int RunTest(const std::vector<std::string>& args) {
                  " differs from the files' total " + std::to_string(outputTotal))
                     .c_str(),
                 parser.locator + 12);
+  if (quiet) return;
   std::string counts = std::to_string(sfx.header().entryCount) + " files, " + std::to_string(outputTotal) + " bytes";
   if (sfx.HasIntegrityRecord())
-    WriteOut(o.file + ": OK, content verified (" + counts + ")\n");
+    WriteOut(file + ": OK, content verified (" + counts + ")\n");
   else
-    WriteOut(o.file + ": OK, structure checked only: no integrity record, so the content could not be verified (" +
+    WriteOut(file + ": OK, structure checked only: no integrity record, so the content could not be verified (" +
              counts + ")\n");
+}
+
+}  // namespace
+
+int RunList(const std::vector<std::string>& args) {
+  ReadOptions o = ParseRead("list", args, false);
+  SelfExtractingFile sfx(PathFromUtf8(o.files[0]));
+  std::vector<ListedEntry> entries = ReadListing(sfx);
+  WriteOut(o.json ? ListingJson(o.files[0], sfx, entries) : ListingText(sfx, entries, o.quiet));
   return 0;
+}
+
+int RunTest(const std::vector<std::string>& args) {
+  ReadOptions o = ParseRead("test", args, true);
+  // Every file is tested; each failure is one line, and any failure fails the command.
+  size_t failed = 0;
+  for (const std::string& file : o.files) {
+    try {
+      TestOne(file, o.quiet);
+    } catch (const CommandFailure& failure) {
+      WriteErr(std::string("kaito: ") + failure.what() + "\n");
+      ++failed;
+    }
+  }
+  if (failed > 0 && o.files.size() > 1)
+    WriteErr("kaito: " + std::to_string(failed) + " of " + std::to_string(o.files.size()) + " files failed the test\n");
+  return failed == 0 ? 0 : 1;
 }

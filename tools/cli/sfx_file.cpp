@@ -4,6 +4,7 @@
 
 #include "archive/block/block_decoder.h"
 #include "tools/cli/cli_support.h"
+#include "tools/cli/file_kind.h"
 #include "tools/pe_resources.h"
 
 namespace {
@@ -37,9 +38,8 @@ uint64_t StubPartLength(const std::vector<uint8_t>& head, uint64_t fallback) {
 }  // namespace
 
 SelfExtractingFile::SelfExtractingFile(const std::filesystem::path& path) : label_(PathToUtf8(path)) {
-  std::error_code code;
-  if (!std::filesystem::is_regular_file(path, code))
-    throw CommandFailure(label_ + ": no such file");
+  std::string notFile = NotRegularFileReason(path);
+  if (!notFile.empty()) throw CommandFailure(label_ + ": " + notFile);
   in_.open(path, std::ios::binary);
   if (!in_) throw CommandFailure("cannot read " + label_ + ": " + SystemErrorText());
   in_.seekg(0, std::ios::end);
@@ -56,9 +56,16 @@ SelfExtractingFile::SelfExtractingFile(const std::filesystem::path& path) : labe
     throw CommandFailure("cannot read " + label_);
   ResourceLocation location;
   std::string why;
-  if (!FindLocatorResource(stub.data(), stub.size(), &location, &why))
-    throw CommandFailure(label_ + ": not a self-extracting file: " + why);
+  if (!FindLocatorResource(stub.data(), stub.size(), &location, &why)) {
+    // Without an archive the last four bytes are no stub length: look at the whole file.
+    stub.resize(static_cast<size_t>(std::min(fileSize_, kLargestStub)));
+    if (!stub.empty() && !ReadAt(this, 0, stub.data(), static_cast<uint32_t>(stub.size())))
+      throw CommandFailure("cannot read " + label_);
+    if (!FindLocatorResource(stub.data(), stub.size(), &location, &why))
+      throw CommandFailure(label_ + ": not a self-extracting file: " + NoArchiveReason(why));
+  }
   uint32_t locator = LoadU32(stub.data() + location.fileOffset);
+  if (locator == 0) throw CommandFailure(label_ + ": not a self-extracting file: " + kBareStubReason);
 
   ArchiveSource source{&SelfExtractingFile::ReadAt, this, fileSize_};
   ParseError error;

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "tools/cli/cli_support.h"
+#include "tools/cli/temporary_file.h"
 
 namespace fs = std::filesystem;
 
@@ -10,16 +11,28 @@ namespace {
 
 class Collector {
  public:
-  Collector(const fs::path& exclude, CollectResult* result) : exclude_(exclude), result_(result) {}
+  Collector(const CollectOptions& options, CollectResult* result) : options_(options), result_(result) {}
 
-  // Adds the file or folder at `path` as `name`; answers how many files it added.
-  size_t Add(const fs::path& path, const std::string& name) {
+  // Adds the file or folder at `path` as `name`; answers how many files it
+  // added.  `named` is true for an input named on the command line.
+  size_t Add(const fs::path& path, const std::string& name, bool named) {
     std::error_code code;
     fs::file_status link = fs::symlink_status(path, code);
     fs::file_status status = fs::status(path, code);
-    if (IsExcluded(path)) return 0;
-    if (PathToUtf8(path.filename()).find('\\') != std::string::npos)
-      throw CommandFailure(Shown(path) + ": a name with a backslash cannot be stored (Windows reads it as a folder separator)");
+    if (!name.empty() && options_.exclude.Excludes(name)) return 0;
+    if (IsSame(path, options_.output)) {
+      if (named) Problem(Shown(path) + ": is the output file (-o); it cannot also be packed");
+      else Note("skipping " + Shown(path) + ": it is the output file");
+      return 0;
+    }
+    if (IsSame(path, TemporaryPathFor(options_.output))) {
+      Note("skipping " + Shown(path) + ": it is this run's temporary output file");
+      return 0;
+    }
+    if (PathToUtf8(path.filename()).find('\\') != std::string::npos) {
+      Problem(Shown(path) + ": a name with a backslash cannot be stored (Windows reads it as a folder separator)");
+      return 0;
+    }
     if (fs::is_regular_file(status)) return AddFile(path, name);
     if (fs::is_directory(status)) {
       if (fs::is_symlink(link)) {
@@ -50,11 +63,12 @@ class Collector {
     std::sort(children.begin(), children.end());
     size_t added = 0;
     size_t notesBefore = result_->notes.size();
+    size_t problemsBefore = result_->problems.size();
     for (const fs::path& child : children) {
       std::string childName = PathToUtf8(child.filename());
-      added += Add(child, name.empty() ? childName : name + "\\" + childName);
+      added += Add(child, name.empty() ? childName : name + "\\" + childName, false);
     }
-    if (added == 0) {
+    if (added == 0 && result_->problems.size() == problemsBefore) {
       // Only the outermost empty folder is worth a line.
       result_->notes.resize(notesBefore);
       Note("skipping empty folder " + Shown(path) + " (an empty folder cannot be stored)");
@@ -62,15 +76,16 @@ class Collector {
     return added;
   }
 
-  bool IsExcluded(const fs::path& path) const {
+  static bool IsSame(const fs::path& path, const fs::path& other) {
     std::error_code code;
-    return !exclude_.empty() && fs::equivalent(path, exclude_, code);
+    return !other.empty() && fs::equivalent(path, other, code);
   }
 
   static std::string Shown(const fs::path& path) { return "'" + PathToUtf8(path) + "'"; }
   void Note(const std::string& text) { result_->notes.push_back(text); }
+  void Problem(const std::string& text) { result_->problems.push_back(text); }
 
-  fs::path exclude_;
+  const CollectOptions& options_;
   CollectResult* result_;
 };
 
@@ -99,10 +114,10 @@ std::string InputName(const fs::path& input, const fs::path& baseDir) {
 
 }  // namespace
 
-CollectResult CollectSources(const std::vector<std::string>& inputs, const std::string& baseDir,
-                             const fs::path& exclude) {
+CollectResult CollectSources(const std::vector<std::string>& inputs, const CollectOptions& options) {
   CollectResult result;
-  Collector collector(exclude, &result);
+  Collector collector(options, &result);
+  const std::string& baseDir = options.baseDir;
   fs::path base = PathFromUtf8(baseDir);
   if (!baseDir.empty() && !fs::is_directory(base))
     throw CommandFailure("-C " + baseDir + ": no such folder");
@@ -110,7 +125,7 @@ CollectResult CollectSources(const std::vector<std::string>& inputs, const std::
     fs::path path = baseDir.empty() ? PathFromUtf8(input) : base / PathFromUtf8(input);
     std::error_code code;
     if (!fs::exists(path, code)) throw CommandFailure("'" + PathToUtf8(path) + "': no such file or folder");
-    collector.Add(path, InputName(path, base));
+    collector.Add(path, InputName(path, base), true);
   }
   return result;
 }

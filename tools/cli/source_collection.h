@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "tools/cli/exclude_patterns.h"
+
 struct SourceFile {
   std::filesystem::path path;
   std::string name;  // UTF-8, '\' between folders
@@ -16,11 +18,19 @@ struct SourceFile {
 
 struct CollectResult {
   std::vector<SourceFile> files;
-  std::vector<std::string> notes;  // skipped folders and special files, for the user
+  std::vector<std::string> notes;     // skipped folders and special files, for the user
+  std::vector<std::string> problems;  // inputs that cannot be packed; create refuses to go on
 };
 
-// `baseDir` empty: names relative to each input's parent.  Otherwise inputs
-// are taken relative to baseDir and named relative to it.  `exclude` (the
-// output file) is never packed.  Throws CommandFailure for a missing input.
-CollectResult CollectSources(const std::vector<std::string>& inputs, const std::string& baseDir,
-                             const std::filesystem::path& exclude);
+struct CollectOptions {
+  // Empty: names relative to each input's parent.  Otherwise inputs are taken
+  // relative to baseDir and named relative to it.
+  std::string baseDir;
+  // The file being written: named as an input it is a problem, met in a
+  // folder it is skipped with a note (so is its temporary file).
+  std::filesystem::path output;
+  ExcludePatterns exclude;
+};
+
+// Throws CommandFailure for a missing input.
+CollectResult CollectSources(const std::vector<std::string>& inputs, const CollectOptions& options);

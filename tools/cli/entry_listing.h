@@ -1,0 +1,25 @@
+// The entries of a self-extracting file as list shows them, in file order.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "tools/cli/sfx_file.h"
+
+struct ListedEntry {
+  std::string name;  // UTF-8 (bytes that do not convert shown as \xNN)
+  bool stored = false;
+  uint64_t size = 0;    // decoded size
+  uint64_t packed = 0;  // bytes in the file
+  FileTime created{0, 0};
+  FileTime lastWritten{0, 0};
+};
+
+// Reads every entry header (and a compressed entry's block header for its
+// size); throws CommandFailure on a damaged file.
+std::vector<ListedEntry> ReadListing(SelfExtractingFile& sfx);
+
+// list --json: the document described in the README ("kaito list --json").
+std::string ListingJson(const std::string& file, const SelfExtractingFile& sfx,
+                        const std::vector<ListedEntry>& entries);
