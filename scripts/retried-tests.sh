@@ -11,6 +11,6 @@ retried=$(sed -n 's|^[0-9]*/[0-9]* Test: ||p' "$log" | sort | uniq -d)
 if [ -z "$retried" ]; then
   echo "test: no test needed a second run"
 else
-  echo "test: these tests failed once and ran again (see $log):"
+  echo "test: these tests failed and ran a second time (see $log):"
   printf '  %s\n' $retried
 fi
