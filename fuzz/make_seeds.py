@@ -101,7 +101,12 @@ def write(folder, name, data):
 
 def valid_blocks(rng):
     ab = bytes([ord("a"), ord("b")]) + bytes(range(254))
-    yield "worked-example", block(6, bytes([0x1F, 0xE0, 0x44]), ab)
+    yield "ababab-distance-2", block(6, bytes([0x1F, 0xE0, 0x44]), ab)
+    # The worked example of docs/format.md: na-na-na-na-na-na-na-na! as our encoder writes it.
+    ranked = b"an-!"
+    table = ranked + bytes(b for b in range(256) if b not in ranked)
+    yield "worked-example", tokens(24, lambda w: (w.literal(1), w.literal(0), w.literal(2), w.match(3, 20),
+                                                  w.literal(3)), table)
     yield "abc-distance-3", tokens(10, lambda w: (w.literal(97), w.literal(98), w.literal(99), w.match(3, 7)))
     yield "x-run-distance-1", tokens(6, lambda w: (w.literal(120), w.match(1, 5)))
     yield "empty", block(0, b"")

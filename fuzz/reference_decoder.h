@@ -1,5 +1,6 @@
 // A second, deliberately plain decoder of the block bit stream, written from
-// the format description with 64-bit arithmetic and explicit bounds.  The
+// the format as docs/format.md describes it, with 64-bit arithmetic and
+// explicit bounds, reading through the test toolkit's number-code reader.  The
 // decoder fuzz targets compare DecodeBlock with it, so a wrong byte, a wrong
 // verdict or a wrong notification count shows up, not only a crash.
 #pragma once
@@ -20,8 +21,3 @@ struct ReferenceResult {
 // `decodedSize` small enough to hold in memory.
 ReferenceResult ReferenceDecode(const uint8_t* stream, size_t streamSize,
                                 const uint8_t* literalTable, uint64_t decodedSize);
-
-// How many bytes the stream's leading run of whole, valid tokens produces,
-// stopping before the token that would pass `limit`: the decodedSize with
-// which this stream decodes successfully.
-uint64_t ReferenceDecodableSize(const uint8_t* stream, size_t streamSize, uint64_t limit);

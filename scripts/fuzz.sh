@@ -1,23 +1,11 @@
 #!/usr/bin/env bash
 # Long fuzz runs: builds the fuzz targets with clang, libFuzzer, ASan and UBSan
 # into build-fuzz/ and runs them one after another at the lowest priority.
-#
-# usage: scripts/fuzz.sh [options] [TARGET...]      (no TARGET: every target)
-#   -t SECONDS   run time per target (default 600)
-#   -s           save: add to fuzz/corpus/TARGET the inputs of this and
-#                earlier runs that add coverage
-#   -l           list the targets and stop
-#   -3           build and run the 32-bit (i686) variant in build-fuzz32: the
-#                stub's own word size, where the block decoder takes its
-#                32-bit paths (installs libc6-dev-i386 and lib32stdc++-12-dev
-#                when they are missing)
-#   -- ARGS      further libFuzzer options, e.g. -- -jobs=2 -workers=2
-#
 # New inputs collect in build-fuzz/corpus/TARGET and survive between runs; a
 # crash, a leak, a hang (10 s per input) or a violated property stops the run
 # and leaves its input in fuzz/crashes/TARGET/, where the replay tests of the
 # ordinary test command pick it up.  The exit status is non-zero when any
-# target found one.
+# target found one.  Options: see usage below (scripts/fuzz.sh -h).
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="${KAITO_FUZZ_BUILD_DIR:-$root/build-fuzz}"
@@ -25,15 +13,32 @@ compiler_flags=""
 artifact_label=""
 all_targets=(block_decoder block_stream encoder_roundtrip container extract pe_locator)
 
+usage() {
+  cat <<'EOF'
+usage: scripts/fuzz.sh [options] [TARGET...]      (no TARGET: every target)
+  -t SECONDS   run time per target (default 600)
+  -s           save: add to fuzz/corpus/TARGET the inputs of this and
+               earlier runs that add coverage
+  -l           list the targets and stop
+  -3           build and run the 32-bit (i686) variant in build-fuzz32: the
+               stub's own word size, where the block decoder takes its
+               32-bit paths (installs libc6-dev-i386 and lib32stdc++-12-dev
+               when they are missing)
+  -h           show this text
+  -- ARGS      further libFuzzer options, e.g. -- -jobs=2 -workers=2
+EOF
+}
+
 seconds=600
 save=0
-while getopts "t:sl3" option; do
+while getopts "t:sl3h" option; do
   case "$option" in
     3) build="${KAITO_FUZZ_BUILD_DIR:-$root/build-fuzz32}"; compiler_flags="-m32"; artifact_label="i686-" ;;
     t) seconds="$OPTARG" ;;
     s) save=1 ;;
     l) printf '%s\n' "${all_targets[@]}"; exit 0 ;;
-    *) sed -n '4,14p' "$0" >&2; exit 2 ;;
+    h) usage; exit 0 ;;
+    *) usage >&2; exit 2 ;;
   esac
 done
 shift $((OPTIND - 1))

@@ -26,6 +26,7 @@ cd "$build"
 # a test that fails gets one more run, so only a repeated failure counts.
 status=0
 ctest -j "$(nproc 2>/dev/null || echo 2)" --output-on-failure --repeat until-pass:2 "$@" || status=$?
+"$root/scripts/retried-tests.sh" "$build/Testing/Temporary/LastTest.log"
 
 # The portable code once more under ASan and UBSan, in its own build
 # ($build/sanitize); it runs even when the tests above failed.

@@ -7,13 +7,15 @@
 
 #include "archive/block/block_platform.h"
 #include "decode_helpers.h"
+#include "tests/support/worked_example.h"
 
 using testsupport::BitWriter;
 using testsupport::MakeBlock;
 
 namespace {
 
-std::vector<uint8_t> WorkedExampleBlock() {
+// Two literals and an overlapping match: a and b, then distance 2, length 4.
+std::vector<uint8_t> AbababBlock() {
   testsupport::LiteralTable table = testsupport::IdentityLiteralTable();
   table[0] = 'a';
   table[1] = 'b';
@@ -25,15 +27,33 @@ std::vector<uint8_t> ZeroLiteralStream(size_t count) { return std::vector<uint8_
 
 }  // namespace
 
-TEST(BlockDecoderExamples, WorkedExampleDecodesToAbabab) {
-  std::vector<uint8_t> block = WorkedExampleBlock();
+TEST(BlockDecoderExamples, FormatDocumentWorkedExampleDecodes) {
+  const std::vector<uint8_t> block = testsupport::WorkedExampleBlock();
+  ASSERT_EQ(block.size(), 273u);
+  Decoded d = DecodeGuarded(block);
+  ASSERT_EQ(d.result, DecodeOk);
+  EXPECT_EQ(AsText(d.bytes), testsupport::kWorkedExampleText);
+
+  // The tokens of the document's table give exactly its stream bytes.
+  BitWriter bits;
+  bits.Literal(1);
+  bits.Literal(0);
+  bits.Literal(2);
+  bits.Match(3, 20);
+  bits.Literal(3);
+  EXPECT_EQ(bits.BitCount(), 36u);
+  EXPECT_EQ(bits.Finish(), (std::vector<uint8_t>{0x48, 0xFE, 0x05, 0xE3, 0x90}));
+}
+
+TEST(BlockDecoderExamples, TwoLiteralsAndAnOverlappingMatchDecodeToAbabab) {
+  std::vector<uint8_t> block = AbababBlock();
   ASSERT_EQ(block.size(), 271u);
   Decoded d = DecodeGuarded(block);
   ASSERT_EQ(d.result, DecodeOk);
   EXPECT_EQ(AsText(d.bytes), "ababab");
 }
 
-TEST(BlockDecoderExamples, TestBitWriterReproducesTheWorkedExampleStream) {
+TEST(BlockDecoderExamples, TestBitWriterReproducesTheAbababStream) {
   BitWriter bits;
   bits.Literal(0);
   bits.Literal(1);
@@ -86,7 +106,7 @@ TEST(BlockDecoderExamples, ZeroDecodedSizeGivesAnEmptyBufferWithoutReadingTokens
 }
 
 TEST(BlockDecoderResults, MissingArgumentsAreRefusedBeforeTheBlockIsRead) {
-  std::vector<uint8_t> valid = WorkedExampleBlock();
+  std::vector<uint8_t> valid = AbababBlock();
   uint8_t* out = SentinelOutput();
   uint32_t size = kSentinelSize;
   EXPECT_EQ(DecodeBlock(nullptr, 271, &out, &size, nullptr, 0), DecodeBadArgument);
@@ -103,7 +123,7 @@ TEST(BlockDecoderResults, MissingArgumentsAreRefusedBeforeTheBlockIsRead) {
 }
 
 TEST(BlockDecoderResults, WrongMagicIsRefusedWithThreeEvenWhenTheSizeIsWrongToo) {
-  std::vector<uint8_t> block = WorkedExampleBlock();
+  std::vector<uint8_t> block = AbababBlock();
   for (size_t i = 0; i < 4; ++i) {
     std::vector<uint8_t> bad = block;
     bad[i] ^= 0x01;
@@ -156,7 +176,7 @@ TEST(BlockDecoderResults, BlocksShorterThanTheHeaderAreRefusedWithoutOverRead) {
 
 #ifndef _WIN32
 TEST(BlockDecoderResults, AllocationFailureIsTwoAndComesAfterTheOtherChecks) {
-  std::vector<uint8_t> block = WorkedExampleBlock();
+  std::vector<uint8_t> block = AbababBlock();
   SetBlockAllocationFailure(true);
   Decoded d = DecodeGuarded(block);
   std::vector<uint8_t> badMagic = block;
@@ -176,7 +196,7 @@ TEST(BlockDecoderResults, AllocationFailureIsTwoAndComesAfterTheOtherChecks) {
 #else
 TEST(BlockDecoderResults, AllocationFailureIsTwoAndComesAfterTheOtherChecks) {
   // The process heap cannot hand out 4 GiB - 1 to a 32-bit process.
-  std::vector<uint8_t> block = WorkedExampleBlock();
+  std::vector<uint8_t> block = AbababBlock();
   testsupport::PutLE32(block.data() + 4, 0xFFFFFFFFu);
   Decoded d = DecodeGuarded(block);
   EXPECT_EQ(d.result, DecodeOutOfMemory);

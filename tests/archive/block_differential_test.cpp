@@ -15,16 +15,16 @@
 #include "archive/block/block_format.h"
 #include "archive/block/block_tokens.h"
 #include "decode_helpers.h"
+#include "notification_counter.h"
+#include "tests/support/number_code_reader.h"
+#include "tests/support/valid_stream.h"
 #include "tools/encoder/block_encoder.h"
-
-#ifndef _WIN32
-#include "archive/block/block_platform.h"
-#endif
 
 using testsupport::BitWriter;
 using testsupport::GuardedBuffer;
 using testsupport::LiteralTable;
 using testsupport::MakeBlock;
+using testsupport::PermutedLiteralTable;
 
 namespace {
 
@@ -73,41 +73,23 @@ bool ExpectSameTokens(const std::vector<uint8_t>& stream, const LiteralTable& ta
   return expected.ok;
 }
 
-#ifndef _WIN32
-int g_notifications = 0;
-void CountNotification(NotifyWindow, uint32_t) { ++g_notifications; }
-#endif
-
 struct BlockRun {
   Decoded decoded;
   int notifications;
 };
 
-BlockRun RunBlock(DecodeResult (*decode)(const uint8_t*, uint32_t, uint8_t**, uint32_t*, NotifyWindow, uint32_t),
-                  const std::vector<uint8_t>& block) {
+// One whole-block decoder on a block flush against a guard page, with its
+// notifications counted: natively through the hook, in Win32 as messages.
+BlockRun RunBlock(BlockDecoder decode, const std::vector<uint8_t>& block) {
+  constexpr uint32_t kProgressMessage = 0x8000 + 7;  // WM_APP + 7
   GuardedBuffer guarded(block);
-  uint8_t* out = SentinelOutput();
-  uint32_t size = kSentinelSize;
-  int window = 0;  // its address stands for a window
-  NotifyWindow notifyWindow = nullptr;
-#ifndef _WIN32
-  g_notifications = 0;
-  SetBlockNotifyHook(CountNotification);
-  notifyWindow = &window;
-#endif
-  (void)window;
-  BlockRun run{{decode(guarded.data(), static_cast<uint32_t>(guarded.size()), &out, &size, notifyWindow, 7), {}, false},
-               0};
-#ifndef _WIN32
-  SetBlockNotifyHook(nullptr);
-  run.notifications = g_notifications;
-#endif
-  if (run.decoded.result == DecodeOk) {
-    run.decoded.bytes.assign(out, out + size);
-    FreeBlock(out);
-  } else {
-    run.decoded.outputsUntouched = out == SentinelOutput() && size == kSentinelSize;
-  }
+  // One window for the whole program: making one per block is slow under Wine.
+  static NotificationCounter counter(kProgressMessage);
+  counter.Reset();
+  BlockRun run{DecodeWith(decode, guarded.data(), static_cast<uint32_t>(guarded.size()), counter.window(),
+                          kProgressMessage),
+               counter.received()};
+  EXPECT_TRUE(counter.asExpected());
   return run;
 }
 
@@ -119,44 +101,11 @@ void ExpectSameBlock(const std::vector<uint8_t>& block, const std::string& what)
   EXPECT_TRUE(actual.decoded.bytes == expected.decoded.bytes) << what;
   EXPECT_EQ(actual.decoded.outputsUntouched, expected.decoded.outputsUntouched) << what;
   EXPECT_EQ(actual.notifications, expected.notifications) << what;
-}
-
-// How many bytes the stream's leading run of whole valid tokens produces,
-// stopping before the token that would pass `limit`: the decodedSize with
-// which the stream decodes completely.  Walked with ReadCode.
-uint32_t DecodableSize(const std::vector<uint8_t>& stream, uint32_t limit) {
-  ResetBitReader(stream.data(), stream.data() + stream.size());
-  uint64_t bitsLeft = uint64_t{stream.size()} * 8;
-  auto take = [&bitsLeft](uint32_t* number) {
-    const int32_t code = ReadCode();
-    if (code < 0) return false;
-    *number = static_cast<uint32_t>(code);
-    const uint64_t cost = static_cast<uint64_t>(CodeBits(*number));
-    if (cost > bitsLeft) return false;
-    bitsLeft -= cost;
-    return true;
-  };
-  uint32_t produced = 0;
-  for (;;) {
-    uint32_t first;
-    uint32_t length = 1;
-    if (!take(&first)) return produced;
-    if (first >= kFirstMatchCode) {
-      uint32_t second;
-      if (!take(&second)) return produced;
-      const uint32_t distance = first - kFirstMatchCode;
-      if (distance == 0 || distance > produced) return produced;
-      length = second + kMinMatchLength;
-    }
-    if (length > limit - produced) return produced;
-    produced += length;
+  // A successful decode with a window ends with a notification, so the counts
+  // compared above are never an empty 0 against 0.
+  if (expected.decoded.result == DecodeOk) {
+    EXPECT_GE(expected.notifications, 1) << what;
   }
-}
-
-LiteralTable PermutedTable(std::mt19937& random) {
-  LiteralTable table = testsupport::IdentityLiteralTable();
-  std::shuffle(table.begin(), table.end(), random);
-  return table;
 }
 
 struct Stream {
@@ -165,40 +114,10 @@ struct Stream {
   uint32_t decodedSize;
 };
 
-// A valid stream with tokens our encoder would never write: long distance-1
-// runs, periods of 2..7 bytes, the longest and the farthest matches of blocks
-// as produced and matches far beyond both, literal bursts through a permuted
-// table, and a last match that ends exactly at the output's end.
+// A valid stream from the toolkit's generator, as bytes, table and size.
 Stream RandomValidStream(std::mt19937& random, uint32_t size) {
-  auto below = [&random](uint32_t n) { return static_cast<uint32_t>(random() % n); };
-  BitWriter bits;
-  uint32_t produced = 0;
-  while (produced < size) {
-    const uint32_t remaining = size - produced;
-    const uint32_t kind = below(12);
-    if (produced == 0 || remaining < 3 || kind < 3) {
-      for (uint32_t n = 1 + below(kind == 0 ? 40 : 3); n > 0 && produced < size; --n, ++produced)
-        bits.Literal(below(2) ? below(8) : below(256));
-      continue;
-    }
-    uint32_t distance;
-    uint32_t length;
-    switch (kind) {
-      case 3: distance = 1; length = 3 + below(2000); break;
-      case 4: distance = 1 + below(std::min(produced, 7u)); length = 3 + below(300); break;
-      case 5: distance = 1 + below(std::min(produced, 8191u)); length = kMaxMatchLength; break;
-      case 6: distance = std::min(produced, kMaxDistance); length = 3 + below(40); break;
-      case 7: distance = 1 + below(produced); length = 3 + below(70000); break;
-      case 8: distance = 8 + below(9); length = 3 + below(30); break;  // just wide enough to copy by 8
-      case 9: distance = 1 + below(produced); length = remaining; break;
-      default: distance = 1 + below(std::min(produced, 64u)); length = 3 + below(14); break;
-    }
-    distance = std::min(distance, produced);
-    length = std::min(length, remaining);
-    bits.Match(distance, length);
-    produced += length;
-  }
-  return {bits.Finish(), PermutedTable(random), size};
+  const testsupport::ModelStream model = testsupport::RandomValidStream(random, size);
+  return {model.Stream(), model.table(), size};
 }
 
 uint32_t RandomSize(std::mt19937& random, int round) {
@@ -289,7 +208,7 @@ TEST(BlockDifferential, LongNumbersAndLongPrefixesAreJudgedAlike) {
       for (size_t cut = stream.size() - std::min<size_t>(stream.size(), 12); cut <= stream.size(); ++cut) {
         const std::vector<uint8_t> part(stream.begin(), stream.begin() + static_cast<std::ptrdiff_t>(cut));
         for (uint32_t size : {21u, 40u, 5000u})
-          ExpectSameTokens(part, PermutedTable(random), size, "ones " + std::to_string(ones));
+          ExpectSameTokens(part, PermutedLiteralTable(random), size, "ones " + std::to_string(ones));
       }
     }
   }
@@ -334,10 +253,10 @@ TEST(BlockDifferential, NumbersAroundTheFastLoopsClassLimitDecodeAlike) {
       for (int i = 0; i < 50; ++i, ++produced) bits.Literal(static_cast<uint32_t>(random() % 256));
       const std::vector<uint8_t> stream = bits.Finish();
       const std::string what = (asLength ? "length number " : "distance number ") + std::to_string(number);
-      EXPECT_TRUE(ExpectSameTokens(stream, PermutedTable(random), produced, what));
-      ExpectSameTokens(stream, PermutedTable(random), produced + 1, what + ", declared one byte longer");
+      EXPECT_TRUE(ExpectSameTokens(stream, PermutedLiteralTable(random), produced, what));
+      ExpectSameTokens(stream, PermutedLiteralTable(random), produced + 1, what + ", declared one byte longer");
       const std::vector<uint8_t> cut(stream.begin(), stream.end() - 9);
-      ExpectSameTokens(cut, PermutedTable(random), produced, what + ", cut short");
+      ExpectSameTokens(cut, PermutedLiteralTable(random), produced, what + ", cut short");
     }
   }
 }
@@ -350,7 +269,7 @@ TEST(BlockDifferential, ProgressReportsComeAtTheSamePositions) {
   for (uint32_t size : {8191u, 8192u, 8193u, 16384u, 24577u, 100000u}) {
     BitWriter literalsOnly;
     for (uint32_t i = 0; i < size; ++i) literalsOnly.Literal(static_cast<uint32_t>(random() % 256));
-    ExpectSameTokens(literalsOnly.Finish(), PermutedTable(random), size, "literals " + std::to_string(size));
+    ExpectSameTokens(literalsOnly.Finish(), PermutedLiteralTable(random), size, "literals " + std::to_string(size));
 
     // Literals after a match of 3 or 4 bytes, so that whichever way the loop
     // groups literals, one of the two streams has a literal on the mark.
@@ -359,7 +278,7 @@ TEST(BlockDifferential, ProgressReportsComeAtTheSamePositions) {
       literalsAfterMatch.Literal(1);
       literalsAfterMatch.Match(1, lead);
       for (uint32_t i = 1 + lead; i < size; ++i) literalsAfterMatch.Literal(static_cast<uint32_t>(random() % 256));
-      ExpectSameTokens(literalsAfterMatch.Finish(), PermutedTable(random), size,
+      ExpectSameTokens(literalsAfterMatch.Finish(), PermutedLiteralTable(random), size,
                        "literals after " + std::to_string(lead) + " of " + std::to_string(size));
     }
 
@@ -393,19 +312,22 @@ TEST(BlockDifferential, FuzzCorpusBlocksDecodeAlike) {
 }
 
 // The stream fuzzer's saved inputs: byte 0 flags (bit 1: a permuted table),
-// bytes 1-2 a declared size, byte 3 a seed, then the stream; each is decoded
-// with its declared size and with the size its valid tokens make.
+// bytes 1-2 a declared size, byte 3 the table's seed, then the stream; each is
+// decoded as the fuzz target decodes it, with its declared size and with the
+// size its valid tokens make.
 TEST(BlockDifferential, FuzzCorpusStreamsDecodeAlike) {
   size_t files = 0;
   int valid = 0;
   for (const auto& path : FilesIn(std::string(KAITO_FUZZ_DIR) + "/corpus/block_stream")) {
     const std::vector<uint8_t> input = ReadWholeFile(path);
     if (input.size() < 4) continue;
-    std::mt19937 random(input[3]);
-    const LiteralTable table = (input[0] & 2) != 0 ? PermutedTable(random) : testsupport::IdentityLiteralTable();
+    const LiteralTable table =
+        (input[0] & 2) != 0 ? testsupport::SeededLiteralTable(input[3]) : testsupport::IdentityLiteralTable();
     const std::vector<uint8_t> stream(input.begin() + 4, input.end());
     const uint32_t declared = input[1] | uint32_t{input[2]} << 8;
-    for (uint32_t size : {declared, DecodableSize(stream, 1u << 20)}) {
+    const uint32_t decodable =
+        static_cast<uint32_t>(testsupport::DecodableSize(stream.data(), stream.size(), 1u << 20));
+    for (uint32_t size : {declared, decodable}) {
       const std::string what = path.filename().string() + " size " + std::to_string(size);
       valid += ExpectSameTokens(stream, table, size, what);
       ExpectSameBlock(MakeBlock(size, stream, table), what);

@@ -20,11 +20,15 @@ struct Decoded {
 inline uint8_t* SentinelOutput() { return reinterpret_cast<uint8_t*>(uintptr_t{0x5A5A5A50}); }
 constexpr uint32_t kSentinelSize = 0xA5A5A5A5u;
 
-inline Decoded DecodeAt(const uint8_t* block, uint32_t blockSize, NotifyWindow window = nullptr,
-                        uint32_t message = 0) {
+// DecodeBlock or a stand-in with its signature (the reference decoder).
+using BlockDecoder = DecodeResult (*)(const uint8_t* block, uint32_t blockSize, uint8_t** output,
+                                      uint32_t* outputSize, NotifyWindow window, uint32_t message);
+
+inline Decoded DecodeWith(BlockDecoder decode, const uint8_t* block, uint32_t blockSize, NotifyWindow window,
+                          uint32_t message) {
   uint8_t* out = SentinelOutput();
   uint32_t size = kSentinelSize;
-  Decoded d{DecodeBlock(block, blockSize, &out, &size, window, message), {}, false};
+  Decoded d{decode(block, blockSize, &out, &size, window, message), {}, false};
   if (d.result == DecodeOk) {
     d.bytes.assign(out, out + size);
     FreeBlock(out);
@@ -32,6 +36,11 @@ inline Decoded DecodeAt(const uint8_t* block, uint32_t blockSize, NotifyWindow w
     d.outputsUntouched = out == SentinelOutput() && size == kSentinelSize;
   }
   return d;
+}
+
+inline Decoded DecodeAt(const uint8_t* block, uint32_t blockSize, NotifyWindow window = nullptr,
+                        uint32_t message = 0) {
+  return DecodeWith(DecodeBlock, block, blockSize, window, message);
 }
 
 // Decodes a copy of `block` whose last byte touches a guard page.

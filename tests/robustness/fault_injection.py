@@ -10,8 +10,10 @@ built stub, run under Wine by sweep_runner.  The archives name a follow-up
 program that is put in the destination beforehand (the follow-up recorder):
 it is started only after a run that ended Done, so its record tells the
 run's result from the outside.  A control case shows that it does.
-Cases that need a file system mounted for them (full disk, read-only disk)
-are skipped with a note where mounting is not permitted.
+The cases come in two groups (--group): "plain" needs nothing but Wine;
+"disks" (a full disk, a read-only disk) needs file systems mounted for it,
+and where mounting is not permitted its cases are skipped with a note and
+the run ends with SKIP_EXIT, which CTest reports as a skip, not a pass.
 """
 import argparse
 import os
@@ -26,6 +28,7 @@ import sweep_lib  # noqa: E402
 RECORDER = "rec.exe"
 RECORD = "followup-record.txt"
 MAX_PATH_TEXT = 259  # bytes of text in the stub's output path buffer
+SKIP_EXIT = 77       # the test's SKIP_RETURN_CODE
 
 
 class Fault:
@@ -65,32 +68,38 @@ def mount_tmpfs(where, size):
     return done.returncode == 0
 
 
-def build_faults(work, top, recorder):
+SMALL = [("a.txt", text(50, 1)), ("b.txt", text(60, 2)), ("c.txt", text(70, 3))]
+
+
+def dest_of(work, f):
+    return os.path.join(work, "dest", f.name)
+
+
+def prepare(work, recorder, f, temp=None):
+    """Makes the case's destination (by default under work/dest) and puts the
+    follow-up recorder there when the case names it."""
+    f.temp = temp or dest_of(work, f)
+    f.dest = f.temp
+    os.makedirs(f.temp, exist_ok=True)
+    if f.follow_up:
+        shutil.copy(recorder, os.path.join(f.dest, RECORDER))
+
+
+def build_plain_faults(work, top, recorder):
     faults = []
-    small = [("a.txt", text(50, 1)), ("b.txt", text(60, 2)), ("c.txt", text(70, 3))]
-
-    def dest_of(f):
-        return os.path.join(work, "dest", f.name)
-
-    def prepare(f, temp=None):
-        f.temp = temp or dest_of(f)
-        f.dest = f.temp
-        os.makedirs(f.temp, exist_ok=True)
-        if f.follow_up:
-            shutil.copy(recorder, os.path.join(f.dest, RECORDER))
 
     # Control: an intact run ends Done, so the follow-up recorder runs.
-    f = Fault("control-intact", small, [])
-    prepare(f)
+    f = Fault("control-intact", SMALL, [])
+    prepare(work, recorder, f)
     f.intact = ["a.txt", "b.txt", "c.txt"]
     faults.append(f)
 
     # Another program holds b.txt open without sharing: no question can be
     # asked about it (the probe fails too), and creating it fails.
     for interactive in (False, True):
-        f = Fault("held-file" + ("-asking" if interactive else ""), small,
+        f = Fault("held-file" + ("-asking" if interactive else ""), SMALL,
                   (["dialog"] if interactive else []) + ["cannot-create-file"], interactive=interactive)
-        prepare(f)
+        prepare(work, recorder, f)
         held = os.path.join(f.dest, top, "b.txt")
         write(held, b"kept open by another program\r\n")
         f.options = ["hold=" + sweep_lib.winpath(held)] + (["confirm"] if interactive else [])
@@ -103,14 +112,14 @@ def build_faults(work, top, recorder):
     long_name = "b-with-a-longer-name.txt"
     f = Fault("path-too-long", [("a.txt", text(20, 4)), (long_name, text(20, 5)), ("c.txt", text(20, 6))],
               ["cannot-create-file"])
-    base = dest_of(f)
+    base = dest_of(work, f)
     first_len = len(top) + 1 + len("a.txt")
     want = MAX_PATH_TEXT - first_len - 2  # DestDir length, its backslash included
     folder = base
     while len(sweep_lib.winpath(folder)) + 1 < want:
         room = want - (len(sweep_lib.winpath(folder)) + 1) - 1
         folder = os.path.join(folder, "p" * max(1, min(60, room)))
-    prepare(f, folder)
+    prepare(work, recorder, f, folder)
     dest_dir_len = len(sweep_lib.winpath(folder)) + 1
     assert dest_dir_len + first_len <= MAX_PATH_TEXT < dest_dir_len + len(top) + 1 + len(long_name), \
         "path lengths not as planned"
@@ -119,8 +128,8 @@ def build_faults(work, top, recorder):
 
     # An existing folder where b.txt should go: the create fails, and the
     # folder and what it holds stay.
-    f = Fault("output-is-folder", small, ["cannot-create-file"])
-    prepare(f)
+    f = Fault("output-is-folder", SMALL, ["cannot-create-file"])
+    prepare(work, recorder, f)
     inside = os.path.join(f.dest, top, "b.txt", "keep.txt")
     write(inside, b"inside a folder named b.txt\r\n")
     f.intact, f.absent = ["a.txt"], ["c.txt"]
@@ -130,7 +139,7 @@ def build_faults(work, top, recorder):
     # An existing file where the folder "sub" should be made.
     f = Fault("file-blocks-folder", [("a.txt", text(20, 7)), ("sub\\b.txt", text(20, 8))],
               ["file-blocks-folder", "cannot-create-file"])
-    prepare(f)
+    prepare(work, recorder, f)
     blocker = os.path.join(f.dest, top, "sub")
     write(blocker, b"a file, not a folder\r\n")
     f.intact = ["a.txt"]
@@ -139,12 +148,18 @@ def build_faults(work, top, recorder):
 
     # A destination folder whose name the system refuses ('|' has no place
     # in a Windows name), typed into the destination dialog.
-    f = Fault("folder-refused", small, ["dialog", "cannot-create-folder", "cannot-create-file"],
+    f = Fault("folder-refused", SMALL, ["dialog", "cannot-create-folder", "cannot-create-file"],
               interactive=True, follow_up=False)
-    prepare(f)
+    prepare(work, recorder, f)
     f.dialog = os.path.join(f.dest, "bad|name")
     f.absent = ["a.txt"]
     faults.append(f)
+
+    return faults
+
+
+def build_disk_faults(work, top, recorder):
+    faults = []
 
     # A disk that fills up: a 256 KiB file system, a stored file of 400 KiB.
     f = Fault("disk-full", [("a.txt", text(30, 9)), ("b.bin", random.Random(10).randbytes(400 * 1024)),
@@ -152,7 +167,7 @@ def build_faults(work, top, recorder):
     full = os.path.join(work, "mnt-full")
     if mount_tmpfs(full, "256k"):
         f.mount = full
-        prepare(f, os.path.join(full, "dest"))
+        prepare(work, recorder, f, os.path.join(full, "dest"))
         f.intact, f.absent = ["a.txt"], ["c.txt"]
     else:
         f.skip = "mounting a 256 KiB tmpfs is not permitted here"
@@ -163,12 +178,12 @@ def build_faults(work, top, recorder):
     # be replaced and stays as it was; a missing folder can't be made.
     ro = os.path.join(work, "mnt-ro")
     mounted = mount_tmpfs(ro, "1m")
-    f_file = Fault("read-only-disk-file", small, ["cannot-create-file"], follow_up=False)
-    f_folder = Fault("read-only-disk-folder", small, ["cannot-create-folder", "cannot-create-file"],
+    f_file = Fault("read-only-disk-file", SMALL, ["cannot-create-file"], follow_up=False)
+    f_folder = Fault("read-only-disk-folder", SMALL, ["cannot-create-folder", "cannot-create-file"],
                      follow_up=False)
     if mounted:
         f_file.mount = f_folder.mount = ro
-        prepare(f_file, os.path.join(ro, "existing"))
+        prepare(work, recorder, f_file, os.path.join(ro, "existing"))
         old = os.path.join(f_file.dest, top, "a.txt")
         write(old, b"was here before\r\n")
         f_file.preserved[old] = b"was here before\r\n"
@@ -218,6 +233,7 @@ def main():
     parser.add_argument("--work", required=True)
     parser.add_argument("--prefix", required=True)
     parser.add_argument("--limit-ms", type=int, default=60000)
+    parser.add_argument("--group", choices=["plain", "disks"], default="plain")
     args = parser.parse_args()
 
     work = os.path.abspath(args.work)
@@ -226,7 +242,8 @@ def main():
     shutil.rmtree(work, ignore_errors=True)
     os.makedirs(work)
     top = "f%d" % os.getpid()
-    faults = build_faults(work, top, args.recorder)
+    build = build_plain_faults if args.group == "plain" else build_disk_faults
+    faults = build(work, top, args.recorder)
     try:
         cases = []
         for f in faults:
@@ -245,8 +262,10 @@ def main():
             subprocess.run(command, check=True, stdout=subprocess.DEVNULL)
             cases.append((f.name, program, f.temp, getattr(f, "dialog", f.dest) if f.interactive else None,
                           f.options))
-        wine = sweep_lib.Wine(args.runner, args.prefix)
-        results = wine.run_cases(cases, work, args.limit_ms)
+        results = {}
+        if cases:
+            wine = sweep_lib.Wine(args.runner, args.prefix)
+            results = wine.run_cases(cases, work, args.limit_ms)
         failed = 0
         for f in faults:
             if f.skip:
@@ -262,8 +281,9 @@ def main():
         for f in faults:
             if getattr(f, "mount", None):
                 subprocess.run(["umount", f.mount], stderr=subprocess.DEVNULL)
-    print("%d of %d cases failed" % (failed, len(faults)))
-    sys.exit(1 if failed else 0)
+    skipped = sum(1 for f in faults if f.skip)
+    print("%d of %d cases failed, %d skipped" % (failed, len(faults), skipped))
+    sys.exit(1 if failed else SKIP_EXIT if skipped else 0)
 
 
 if __name__ == "__main__":

@@ -10,6 +10,7 @@
 #include "block_rules.h"
 #include "exhaustive_parse.h"
 #include "test_data.h"
+#include "tests/support/worked_example.h"
 #include "tools/encoder/block_encoder.h"
 
 namespace {
@@ -153,5 +154,15 @@ TEST(BlockEncoder, RepeatsThatEndTheDataAreCodedAsMatches) {
       EXPECT_EQ(block_rules::Check(block, &seen), "");
       EXPECT_TRUE(seen == data);
     }
+  }
+}
+
+// docs/format.md shows this block byte for byte as what every level writes.
+TEST(BlockEncoder, EveryLevelWritesTheFormatDocumentWorkedExample) {
+  const std::string& text = testsupport::kWorkedExampleText;
+  for (int level = kFastestLevel; level <= kBestLevel; ++level) {
+    EXPECT_EQ(EncodeBlock(reinterpret_cast<const uint8_t*>(text.data()), text.size(), level),
+              testsupport::WorkedExampleBlock())
+        << "level " << level;
   }
 }
