@@ -56,12 +56,9 @@ bool LaunchFollowUp() {
   // once; it is then simply waited for to end like any other.
   WaitForInputIdle(child.hProcess, INFINITE);
 
-  // Polls without pause until the child has ended; a failed wait ends the
-  // poll too, since nothing more can be learnt about the child.
-  for (;;) {
-    DWORD state = WaitForSingleObject(child.hProcess, 0);
-    if (state == WAIT_OBJECT_0 || state == WAIT_FAILED) break;
-  }
+  // Sleeps on the process handle until the child has ended.  A failed wait
+  // ends the wait too, since nothing more can be learnt about the child.
+  WaitForSingleObject(child.hProcess, INFINITE);
   CloseHandle(child.hProcess);
   return true;
 }

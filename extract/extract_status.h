@@ -1,10 +1,16 @@
 // The one record through which the extraction worker and the progress dialog
 // talk.  No lock exists: every exchange is a handshake on an atomic 32-bit
 // flag.  The worker writes a payload, raises a flag with a release store and
-// spins (acquire loads) until the dialog thread has acted and cleared it; the
+// waits (acquire loads) until the dialog thread has acted and cleared it; the
 // dialog thread reads flags with acquire loads before the payload and clears
 // them with a release store after writing any answer.  Result is the worker's
 // last store and nobody acknowledges it.
+//
+// Neither side polls: two auto-reset events carry the wake-ups beside the
+// flags.  The worker signals "raised" after raising a request or publishing
+// Result and then sleeps on "cleared"; the dialog thread signals "cleared"
+// after clearing a request.  The flags stay the truth: a signal that nobody
+// waited for only costs the other side one more look at them.
 #pragma once
 
 #include <atomic>
@@ -73,7 +79,17 @@ constexpr uint32_t kDestDirBufferSize = kPathBufferSize + 4;
 extern char DestDir[kDestDirBufferSize];
 extern int32_t SkipOverwritePrompt;
 
-// Worker side: each raises one request and spins until the dialog clears it.
+// Dialog side.  BeginExchange is the first tick's reset (PercentChanged,
+// Alert, Percent and Result to 0; CaptionRequested, CancelRequested and
+// Answer stay) and makes the two events on its first call; false when they
+// cannot be made, and then no worker may be started.
+bool BeginExchange();
+// The event to wait on for the worker's next request or its Result.
+void* RequestRaisedEvent();
+// Clears a served request and wakes the worker waiting for it.
+void AcknowledgeRequest(std::atomic<int32_t>& flag);
+
+// Worker side: each raises one request and sleeps until the dialog clears it.
 void RequestCaption();
 void ReportPercent(int32_t percent);
 void RaiseAlert(AlertCode code);

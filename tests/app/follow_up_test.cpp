@@ -146,6 +146,38 @@ TEST_F(FollowUpLaunchTest, LauncherWaitsUntilTheProgramHasEnded) {
   }
 }
 
+DWORD WINAPI LaunchOnThisThread(void*) { return LaunchFollowUp() ? 1 : 0; }
+
+// The launcher sleeps on the program's handle: it is still waiting while the
+// program waits for the test's signal, and returns once the program has ended.
+TEST_F(FollowUpLaunchTest, WaitEndsWhenTheProgramEnds) {
+  const std::string eventName = "kaito-follow-up-release-" + std::to_string(GetCurrentProcessId());
+  HANDLE release = CreateEventA(nullptr, TRUE, FALSE, eventName.c_str());
+  ASSERT_NE(release, nullptr);
+  SetFollowUp("SETUP.EXE", ("--wait-event=" + eventName).c_str());
+  HANDLE launcher = CreateThread(nullptr, 0, LaunchOnThisThread, nullptr, 0, nullptr);
+  ASSERT_NE(launcher, nullptr);
+
+  // The program has started once its record names its folder.
+  bool started = false;
+  for (int attempt = 0; attempt < 600 && !started; ++attempt) {
+    started = !ReadRecord(destination).directory.empty() && ReadRecord(destination).directory != "\\";
+    if (!started) Sleep(100);
+  }
+  ASSERT_TRUE(started) << "the program never started";
+  EXPECT_EQ(WaitForSingleObject(launcher, 0), static_cast<DWORD>(WAIT_TIMEOUT))
+      << "returned while the program was still running";
+
+  SetEvent(release);
+  ASSERT_EQ(WaitForSingleObject(launcher, 60000), WAIT_OBJECT_0) << "the wait did not end with the program";
+  DWORD launched = 0;
+  GetExitCodeThread(launcher, &launched);
+  EXPECT_EQ(launched, 1u);
+  EXPECT_TRUE(ReadRecord(destination).ended);
+  CloseHandle(launcher);
+  CloseHandle(release);
+}
+
 TEST_F(FollowUpLaunchTest, NothingIsStartedUnlessDoneWithAName) {
   SetFollowUp("SETUP.EXE", "");
   for (ResultCode result : {ResultCode::Running, ResultCode::Cancelled, ResultCode::FailedWrite}) {

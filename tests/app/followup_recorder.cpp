@@ -1,6 +1,7 @@
 // A stand-in follow-up program: records the command line it was given and
 // its current directory in "followup-record.txt" in that directory, then, if
-// asked with --sleep=<ms>, stays alive that long before writing "end".  Built
+// asked with --sleep=<ms>, stays alive that long, or with --wait-event=NAME
+// (the last argument), until the named event is set, before writing "end".  Built
 // twice: as a console program (no message queue) and as a GUI program that
 // keeps pumping messages, so both kinds of input-idle wait are met.
 #include <windows.h>
@@ -43,6 +44,13 @@ int Record() {
   WriteLine(file, directory);
   const char* sleep = strstr(commandLine, "--sleep=");
   if (sleep != nullptr) StayAlive(static_cast<DWORD>(atoi(sleep + 8)));
+  const char* event = strstr(commandLine, "--wait-event=");
+  if (event != nullptr) {
+    HANDLE release = OpenEventA(SYNCHRONIZE, FALSE, event + 13);
+    if (release == nullptr) return 1;
+    WaitForSingleObject(release, INFINITE);
+    CloseHandle(release);
+  }
   WriteLine(file, "end");
   CloseHandle(file);
   return 0;

@@ -1,6 +1,6 @@
 // Plays the progress dialog's side of the status exchange: the first-tick
-// reset, the worker's start, then on every tick (1 ms apart instead of 50)
-// serving Result, the percent, the caption and an alert in that order.
+// reset, the worker's start, then, each time the worker signals, serving
+// Result, the percent, the caption and an alert in that order.
 // Overwrite questions get scripted answers, and a script may press Abort at
 // chosen moments.  Every request served is recorded, together with what the
 // run left behind: handles and process-heap blocks, and whether the worker

@@ -50,6 +50,27 @@ TEST_F(Exchange, ManyEntriesLeaveNoHandleNoHeapBlockAndNoMessageQueue) {
   EXPECT_FALSE(run.workerHadMessageQueue);
 }
 
+// Each request is served as the worker raises it; none may be lost or
+// served out of turn when they follow each other at full speed.
+TEST_F(Exchange, AThousandEntriesHaveEveryCaptionAndPercentServedInOrder) {
+  constexpr int kEntries = 1000;
+  std::vector<ArchiveInput> entries;
+  std::vector<ServedRequest> expected;
+  for (int i = 1; i <= kEntries; ++i) {
+    const std::string name = "e" + std::to_string(i) + ".txt";
+    entries.push_back(StoredEntry(name, std::to_string(i)));
+    expected.push_back(CaptionRequest(name));
+    expected.push_back(PercentRequest(MulDiv(i, 100, kEntries)));
+  }
+  UseArchive(entries);
+  RunOutcome run = RunExtraction(DialogScript());
+  EXPECT_EQ(run.result, ResultCode::Done);
+  EXPECT_TRUE(run.finished);
+  EXPECT_FALSE(run.requestsOverlapped);
+  EXPECT_EQ(run.served, expected);
+  EXPECT_EQ(ReadWholeFile(dest_ + "e1000.txt"), "1000");
+}
+
 TEST(Measures, SeeALeakedHandleAndHeapBlock) {
   long handles = CountProcessHandles();
   long blocks = CountBusyHeapBlocks();
