@@ -4,6 +4,8 @@
 #include <fstream>
 
 #include "tools/archive_writer.h"
+#include "tools/ico_file.h"
+#include "tools/stub_branding.h"
 #include "tools/cli/cli_support.h"
 #include "tools/cli/commands.h"
 #include "tools/cli/host_platform.h"
@@ -29,6 +31,8 @@ struct CreateOptions {
   std::string storeExtensions = kDefaultStoreExtensions;
   std::string baseDir;
   bool quiet = false;
+  std::string icon;
+  std::vector<std::string> versionInfo;
   std::vector<std::string> inputs;
 };
 
@@ -84,6 +88,10 @@ CreateOptions ParseCreate(const std::vector<std::string>& args) {
       o.storeExtensions = reader.Value(arg);
     } else if (name == "-C" || name == "--directory") {
       o.baseDir = reader.Value(arg);
+    } else if (name == "--icon") {
+      o.icon = reader.Value(arg);
+    } else if (name == "--version-info") {
+      o.versionInfo.push_back(reader.Value(arg));
     } else if (arg == "--quiet" || arg == "-q") {
       o.quiet = true;
     } else {
@@ -101,6 +109,27 @@ std::vector<uint8_t> LoadStub(const CreateOptions& o) {
   if (kEmbeddedStubSize == 0)
     throw CommandFailure("this kaito was built without a stub: name one with --stub FILE");
   return std::vector<uint8_t>(kEmbeddedStub, kEmbeddedStub + kEmbeddedStubSize);
+}
+
+// --icon and --version-info rewrite the stub's resources; without them the
+// stub is written as it is.
+std::vector<uint8_t> ApplyBranding(std::vector<uint8_t> stub, const CreateOptions& o) {
+  if (o.icon.empty() && o.versionInfo.empty()) return stub;
+  StubBranding branding;
+  std::string error;
+  if (!ParseVersionTexts(o.versionInfo, &branding.version, &error)) throw CommandFailure(error);
+  if (!o.icon.empty()) {
+    fs::path path = PathFromUtf8(o.icon);
+    branding.iconLabel = "--icon " + o.icon;
+    std::error_code code;
+    if (fs::file_size(path, code) > kMaxIconFileSize && !code)
+      throw CommandFailure(branding.iconLabel + ": larger than 1 MiB");
+    branding.replaceIcon = true;
+    branding.icon = ReadWholeFile(path);
+  }
+  std::vector<uint8_t> branded;
+  if (!BrandStub(stub, branding, &branded, &error)) throw CommandFailure(error);
+  return branded;
 }
 
 std::string ToCp932(const std::string& utf8, const std::string& what) {
@@ -158,7 +187,7 @@ class OutputFile {
 int RunCreate(const std::vector<std::string>& args) {
   CreateOptions o = ParseCreate(args);
   fs::path outputPath = PathFromUtf8(o.output);
-  std::vector<uint8_t> stub = LoadStub(o);
+  std::vector<uint8_t> stub = ApplyBranding(LoadStub(o), o);
 
   CollectResult sources = CollectSources(o.inputs, o.baseDir, outputPath);
   for (const std::string& note : sources.notes) WriteErr("kaito: " + note + "\n");
