@@ -31,6 +31,10 @@ struct Layout {
   size_t resource = 0;  // index of the resource section
 };
 
+constexpr uint32_t kMaxFileAlignment = 0x10000;
+
+bool IsPowerOfTwo(uint32_t value) { return value != 0 && (value & (value - 1)) == 0; }
+
 uint64_t AlignUp(uint64_t value, uint64_t alignment) { return (value + alignment - 1) / alignment * alignment; }
 
 // Reads and writes at 64-bit offsets the callers have checked.
@@ -68,7 +72,9 @@ bool ReadLayout(const std::vector<uint8_t>& image, Layout* layout, std::string* 
   if (uint64_t{layout->directoryCount} * 8 > optionalSize - countField - 4) return Fail(error, "damaged PE header");
   layout->sectionAlignment = U32At(image, layout->optional + 32);
   layout->fileAlignment = U32At(image, layout->optional + 36);
-  if (layout->fileAlignment == 0 || layout->sectionAlignment == 0) return Fail(error, "damaged PE header");
+  if (!IsPowerOfTwo(layout->fileAlignment) || layout->fileAlignment > kMaxFileAlignment ||
+      !IsPowerOfTwo(layout->sectionAlignment) || layout->sectionAlignment < layout->fileAlignment)
+    return Fail(error, "damaged PE header (section alignment)");
   uint64_t table = layout->optional + optionalSize;
   if (!Has(image, table, uint64_t{sectionCount} * kSectionHeaderSize)) return Fail(error, "damaged PE section table");
   for (uint32_t s = 0; s < sectionCount; ++s) {
@@ -161,9 +167,10 @@ bool FindResourceSection(const std::vector<uint8_t>& image, ResourceSectionPlace
   while (s < layout.sections.size() && layout.sections[s].rva != rva) ++s;
   if (s == layout.sections.size()) return Fail(error, "the resources do not start a section of their own");
   layout.resource = s;
+  for (const Section& section : layout.sections)
+    if (!Has(image, section.rawOffset, section.rawSize)) return Fail(error, "damaged PE section table (data outside the file)");
   const Section& resource = layout.sections[s];
-  if (!Has(image, resource.rawOffset, resource.rawSize) || resource.rawOffset == 0)
-    return Fail(error, "damaged resource section (outside the file)");
+  if (resource.rawOffset == 0) return Fail(error, "damaged resource section");
   if (!CheckSectionsBehind(image, layout, error) || !CheckRelocations(image, layout, error)) return false;
   place->rva = resource.rva;
   place->fileOffset = resource.rawOffset;

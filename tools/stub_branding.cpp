@@ -60,9 +60,9 @@ bool ReplaceIcon(ResourceDirectory* root, const StubBranding& branding, std::str
     if (id > 0xFFFF) return Fail(error, branding.iconLabel + ": too many images");
     if (FindNumberedEntry(icons, id) == nullptr) ids.push_back(static_cast<uint16_t>(id));
   }
+  PutResource(root, kIconGroupType, kStubIconGroupId, language, BuildIconGroup(images, ids));
   for (size_t i = 0; i < images.size(); ++i)
     PutResource(root, kIconType, ids[i], language, std::move(images[i].bytes));
-  PutResource(root, kIconGroupType, kStubIconGroupId, language, BuildIconGroup(images, ids));
   return true;
 }
 
