@@ -3,7 +3,7 @@
 #include <commctrl.h>
 
 #include "app/run_sequence.h"
-#include "archive/module_instance.h"
+#include "ui/module_instance.h"
 
 // The stub takes nothing from its command line and always exits with 0: what
 // went wrong has been shown in a message box by then.

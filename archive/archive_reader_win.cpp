@@ -3,7 +3,6 @@
 #include <cstring>
 
 #include "archive/container_checks.h"
-#include "archive/module_instance.h"
 
 namespace {
 
@@ -88,9 +87,11 @@ bool FindOwnArchive(char* path, DWORD pathSize, uint32_t* locator) {
     *locator = g_overrideLocator;
     return true;
   }
-  DWORD length = GetModuleFileNameA(AppInstance(), path, pathSize);
+  // The program's own module: the reader needs nothing from the layers above.
+  HMODULE self = GetModuleHandleA(nullptr);
+  DWORD length = GetModuleFileNameA(self, path, pathSize);
   if (length == 0 || length >= pathSize) return false;
-  return ReadLocator(AppInstance(), locator);
+  return ReadLocator(self, locator);
 }
 
 }  // namespace

@@ -16,8 +16,8 @@
 #include <string>
 #include <vector>
 
-#include "archive/block_decoder.h"
-#include "archive/block_tokens.h"
+#include "archive/block/block_decoder.h"
+#include "archive/block/block_tokens.h"
 #include "bench/bench_support.h"
 #include "bench/token_walk.h"
 #include "tools/encoder/block_encoder.h"

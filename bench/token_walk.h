@@ -13,8 +13,8 @@
 #include <cstring>
 #include <vector>
 
-#include "archive/block_format.h"
-#include "archive/block_token_loop.h"
+#include "archive/block/block_format.h"
+#include "archive/block/block_token_loop.h"
 
 namespace bench {
 

@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "archive/archive_reader.h"
-#include "archive/block_decoder.h"
+#include "archive/block/block_decoder.h"
 #include "extract/extract_status.h"
 #include "extract/output_file.h"
 

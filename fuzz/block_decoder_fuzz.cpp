@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "archive/archive_format.h"
-#include "archive/block_format.h"
+#include "archive/block/block_format.h"
 #include "fuzz/decoder_oracle.h"
 #include "fuzz/fuzz_target.h"
 

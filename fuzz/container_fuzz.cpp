@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "archive/archive_parser.h"
-#include "archive/block_format.h"
+#include "archive/block/block_format.h"
 #include "fuzz/decoder_oracle.h"
 #include "fuzz/fuzz_target.h"
 #include "fuzz/sfx_image.h"
@@ -20,13 +20,13 @@ struct MemorySource {
   uint64_t trailerPosition;
 };
 
-// Every read must lie inside the file; apart from the trailer itself, every
-// read must end before the trailer.
+// Every read must lie inside the file; apart from the look at the file's last
+// bytes for the trailer, every read must end before the trailer.
 bool ReadFromMemory(void* context, uint32_t offset, void* buffer, uint32_t size) {
   const auto* source = static_cast<const MemorySource*>(context);
   const uint64_t end = uint64_t{offset} + size;
   FUZZ_CHECK(end <= source->bytes->size());
-  FUZZ_CHECK(offset == source->trailerPosition || end <= source->trailerPosition);
+  FUZZ_CHECK(end == source->bytes->size() || end <= source->trailerPosition);
   std::memcpy(buffer, source->bytes->data() + offset, size);
   return true;
 }

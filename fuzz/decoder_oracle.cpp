@@ -3,9 +3,9 @@
 #include <cstring>
 
 #include "archive/archive_format.h"
-#include "archive/block_decoder.h"
-#include "archive/block_format.h"
-#include "archive/block_platform.h"
+#include "archive/block/block_decoder.h"
+#include "archive/block/block_format.h"
+#include "archive/block/block_platform.h"
 #include "fuzz/fuzz_target.h"
 #include "fuzz/reference_decoder.h"
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "archive/block_decoder.h"
+#include "archive/block/block_decoder.h"
 #include "block_rules.h"
 #include "fuzz/fuzz_target.h"
 #include "tools/encoder/block_encoder.h"

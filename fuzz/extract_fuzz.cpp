@@ -20,8 +20,8 @@
 #include <vector>
 
 #include "archive/archive_parser.h"
-#include "archive/block_decoder.h"
-#include "archive/block_format.h"
+#include "archive/block/block_decoder.h"
+#include "archive/block/block_format.h"
 #include "fuzz/decoder_oracle.h"
 #include "fuzz/fuzz_target.h"
 #include "fuzz/sfx_image.h"

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "archive/archive_parser.h"
-#include "archive/block_decoder.h"
+#include "archive/block/block_decoder.h"
 #include "fuzz/sfx_image.h"
 #include "tools/pe_resources.h"
 

@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cstring>
 
+#include "archive/checksum.h"
 #include "archive/container_checks.h"
+#include "archive/integrity_record.h"
 #include "tools/entry_name_rules.h"
 #include "tools/pe_resources.h"
 
@@ -68,14 +70,15 @@ bool SelfExtractingWriter::Begin(const std::vector<uint8_t>& stub, const Archive
   if (plan.size() > kMaxEntryCount) return Fail(error, "more than 65535 files");
 
   uint64_t requiredSize = 0;
-  uint64_t smallest = stub.size() + kMinimumArchiveSize + FollowUpStringsSize(ArchiveHeader{
+  uint64_t smallest = stub.size() + kMinimumArchiveSize + kIntegrityFooterSize +
+                      kFileLengthAlignment - 1 + FollowUpStringsSize(ArchiveHeader{
       0, 0, 0, 0, static_cast<uint16_t>(options.followUpName.size()),
       static_cast<uint16_t>(options.followUpArgs.size()), 0});
   std::vector<std::string> names;
   for (const PlannedEntry& entry : plan) {
     if (!CheckEntryName(entry.name, Label(entry.displayName, entry.name), error)) return false;
     requiredSize += entry.size;
-    smallest += kEntryHeaderSize + entry.name.size();
+    smallest += kEntryHeaderSize + entry.name.size() + kEntryCheckSize;
     names.push_back(entry.name);
   }
   size_t clash = 0;
@@ -89,6 +92,7 @@ bool SelfExtractingWriter::Begin(const std::vector<uint8_t>& stub, const Archive
   nextEntry_ = 0;
   written_ = 0;
   locator_ = static_cast<uint32_t>(stub.size());
+  entryChecks_.clear();
 
   std::vector<uint8_t> patched = stub;
   StoreU32(patched.data() + locator.fileOffset, locator_);
@@ -113,6 +117,7 @@ bool SelfExtractingWriter::Begin(const std::vector<uint8_t>& stub, const Archive
     if (!Put(reinterpret_cast<const uint8_t*>(name.data()), name.size(), error)) return false;
     if (!Put(reinterpret_cast<const uint8_t*>(args.data()), args.size(), error)) return false;
   }
+  startCheck_ = ArchiveStartCheck(header, options.followUpName.c_str(), options.followUpArgs.c_str());
   begun_ = true;
   return true;
 }
@@ -135,7 +140,11 @@ bool SelfExtractingWriter::AddEntry(const ArchiveInput& input, const EncodeProgr
   bool stored = block.empty();
   const std::vector<uint8_t>& data = stored ? input.content : block;
 
-  uint64_t end = written_ + kEntryHeaderSize + input.name.size() + data.size() + kTrailerSize;
+  // What the file still needs behind this entry: the rest of the entries'
+  // headers and names were counted by Begin; the record, padding and trailer here.
+  uint64_t end = written_ + kEntryHeaderSize + input.name.size() + data.size() +
+                 IntegrityRecordSize(static_cast<uint32_t>(plan_.size())) + kFileLengthAlignment - 1 +
+                 kTrailerSize;
   if (end > kMaxSelfExtractingFileSize)
     return Fail(error, label + ": the self-extracting file would reach 2 GiB");
 
@@ -150,6 +159,8 @@ bool SelfExtractingWriter::AddEntry(const ArchiveInput& input, const EncodeProgr
   if (!Put(bytes, sizeof bytes, error)) return false;
   if (!Put(reinterpret_cast<const uint8_t*>(input.name.data()), input.name.size(), error)) return false;
   if (!Put(data.data(), data.size(), error)) return false;
+  entryChecks_.push_back(EntryCheck{EntryHeaderCheck(header, reinterpret_cast<const uint8_t*>(input.name.data())),
+                                    Checksum32(input.content.data(), input.content.size())});
   ++nextEntry_;
   if (written != nullptr) *written = WrittenEntry{stored, header.dataSize};
   return true;
@@ -157,10 +168,23 @@ bool SelfExtractingWriter::AddEntry(const ArchiveInput& input, const EncodeProgr
 
 bool SelfExtractingWriter::Finish(std::string* error) {
   if (!begun_ || nextEntry_ != plan_.size()) return Fail(error, "internal: not every planned entry was written");
-  uint8_t trailer[kTrailerSize];
-  StoreU32(trailer, locator_);
   begun_ = false;
-  return Put(trailer, sizeof trailer, error);
+  uint32_t entryCount = static_cast<uint32_t>(entryChecks_.size());
+  uint32_t recordSize = IntegrityRecordSize(entryCount);
+  uint32_t paddingSize = IntegrityPaddingSize(written_, recordSize + kTrailerSize);
+  std::vector<uint8_t> tail(paddingSize + recordSize + kTrailerSize, 0);
+  uint8_t* record = tail.data() + paddingSize;
+  for (uint32_t i = 0; i < entryCount; ++i) SerializeEntryCheck(entryChecks_[i], record + i * kEntryCheckSize);
+  IntegrityFooter footer{};
+  std::memcpy(footer.marker, kIntegrityMarker, kIntegrityMarkerSize);
+  footer.entryCount = entryCount;
+  footer.paddingSize = paddingSize;
+  footer.startCheck = startCheck_;
+  uint8_t* footerBytes = record + recordSize - kIntegrityFooterSize;
+  SerializeIntegrityFooter(footer, footerBytes);
+  StoreU32(footerBytes + kIntegrityFooterSize - 4, Checksum32(record, recordSize - 4));
+  StoreU32(record + recordSize, locator_);
+  return Put(tail.data(), tail.size(), error);
 }
 
 bool BuildSelfExtractingImage(const std::vector<uint8_t>& stub, const std::vector<ArchiveInput>& entries,

@@ -1,6 +1,8 @@
 // Writes self-extracting files: the stub unchanged except for its locator
 // value L (its own length), the archive header, the follow-up strings, the
-// entries back to back, and the trailer L right behind the last entry.
+// entries back to back, then the padding and integrity record (see
+// archive/integrity_record.h) and the trailer L; the file's length is a
+// multiple of 8, ready for a signing tool.
 // Everything the stub would refuse is refused here first, with a message that
 // names the offending file.
 #pragma once
@@ -12,6 +14,7 @@
 #include <vector>
 
 #include "archive/archive_format.h"
+#include "archive/integrity_record.h"
 #include "tools/encoder/block_encoder.h"
 
 constexpr int kLevelFromOptions = -1;
@@ -59,7 +62,8 @@ class SelfExtractingWriter {
   // Writes the next planned entry, whose name and size must match the plan.
   bool AddEntry(const ArchiveInput& input, const EncodeProgress& progress, WrittenEntry* written,
                 std::string* error);
-  // Writes the trailer once every planned entry has been added.
+  // Writes the padding, the integrity record and the trailer once every
+  // planned entry has been added.
   bool Finish(std::string* error);
 
   uint64_t BytesWritten() const { return written_; }
@@ -72,6 +76,8 @@ class SelfExtractingWriter {
   std::vector<PlannedEntry> plan_;
   size_t nextEntry_ = 0;
   uint32_t locator_ = 0;
+  uint32_t startCheck_ = 0;
+  std::vector<EntryCheck> entryChecks_;
   uint64_t written_ = 0;
   bool begun_ = false;
 };

@@ -1,6 +1,6 @@
 #include "ui/ui_state.h"
 
-#include "archive/module_instance.h"
+#include "ui/module_instance.h"
 #include "ui/resource_ids.h"
 
 HICON AppIcon = nullptr;

@@ -4,7 +4,7 @@
 
 #include <windows.h>
 
-#include "archive/module_instance.h"
+#include "ui/module_instance.h"
 #include "ui/window_logic.h"
 
 // Centres `window` over `reference`, or over the primary screen when

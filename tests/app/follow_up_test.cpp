@@ -11,28 +11,11 @@
 #include <vector>
 
 #include "app/follow_up.h"
-#include "archive/module_instance.h"
+#include "command_line_compose.h"
+#include "ui/module_instance.h"
 #include "extract/extract_status.h"
 
 namespace {
-
-std::string Compose(const char* destDir, const char* name, const char* program, const char* args) {
-  std::string line(FollowUpCommandLineLength(destDir, name, program, args) + 1, '#');
-  ComposeFollowUpCommandLine(&line[0], destDir, name, program, args);
-  EXPECT_EQ(line.back(), '\0') << "terminator at the announced length";
-  line.pop_back();
-  EXPECT_EQ(line.find('\0'), std::string::npos);
-  return line;
-}
-
-TEST(FollowUpCommandLine, IsTheNinePiecesWithNothingEscaped) {
-  EXPECT_EQ(Compose("C:\\TEMP\\", "SETUP.EXE", "D:\\DL\\PKG.EXE", "-s"),
-            "\"C:\\TEMP\\SETUP.EXE\" /vrek:\"D:\\DL\\PKG.EXE\" -s");
-  EXPECT_EQ(Compose("C:\\TEMP\\", "SETUP.EXE", "D:\\DL\\PKG.EXE", ""),
-            "\"C:\\TEMP\\SETUP.EXE\" /vrek:\"D:\\DL\\PKG.EXE\"");
-  EXPECT_EQ(Compose("C:\\My Files\\", "SUB\\A B.EXE", "D:\\x y\\P.EXE", "\"q\" -a  -b "),
-            "\"C:\\My Files\\SUB\\A B.EXE\" /vrek:\"D:\\x y\\P.EXE\" \"q\" -a  -b ");
-}
 
 // --- Real launches under Wine of the recorder program ---
 

@@ -5,7 +5,7 @@
 
 #include <vector>
 
-#include "archive/block_platform.h"
+#include "archive/block/block_platform.h"
 #include "decode_helpers.h"
 
 using testsupport::BitWriter;

@@ -11,14 +11,14 @@
 #include <string>
 #include <vector>
 
-#include "archive/block_decoder_reference.h"
-#include "archive/block_format.h"
-#include "archive/block_tokens.h"
+#include "archive/block/block_decoder_reference.h"
+#include "archive/block/block_format.h"
+#include "archive/block/block_tokens.h"
 #include "decode_helpers.h"
 #include "tools/encoder/block_encoder.h"
 
 #ifndef _WIN32
-#include "archive/block_platform.h"
+#include "archive/block/block_platform.h"
 #endif
 
 using testsupport::BitWriter;

@@ -11,7 +11,7 @@
 #ifdef _WIN32
 #include <windows.h>
 #else
-#include "archive/block_platform.h"
+#include "archive/block/block_platform.h"
 #endif
 
 using testsupport::BitWriter;

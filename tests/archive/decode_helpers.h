@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "archive/block_decoder.h"
+#include "archive/block/block_decoder.h"
 #include "bit_writer.h"
 #include "guarded_buffer.h"
 

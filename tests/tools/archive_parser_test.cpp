@@ -1,10 +1,13 @@
 // The host tools' archive parser walks what the writer wrote and refuses
 // every damaged file with the stub's failure class and the offset at fault.
+// The structural checks are shown on files without an integrity record, as
+// older producers wrote them, where nothing but the structure can fail.
 #include <gtest/gtest.h>
 
 #include <cstring>
 
 #include "archive/archive_parser.h"
+#include "archive_images.h"
 #include "fake_stub.h"
 #include "tools/archive_writer.h"
 
@@ -23,7 +26,7 @@ bool ReadMemory(void* context, uint32_t offset, void* buffer, uint32_t size) {
 
 const uint32_t kL = static_cast<uint32_t>(fake_stub::Make().size());
 
-std::vector<uint8_t> Sample(const ArchiveOptions& options = ArchiveOptions()) {
+std::vector<uint8_t> SampleWithRecord(const ArchiveOptions& options = ArchiveOptions()) {
   ArchiveInput a;
   a.name = "dir\\first.txt";
   a.content.assign(1000, 'a');
@@ -34,6 +37,10 @@ std::vector<uint8_t> Sample(const ArchiveOptions& options = ArchiveOptions()) {
   std::string error;
   EXPECT_TRUE(BuildSelfExtractingImage(fake_stub::Make(), {a, b}, options, &image, &error)) << error;
   return image;
+}
+
+std::vector<uint8_t> Sample(const ArchiveOptions& options = ArchiveOptions()) {
+  return archive_images::WithoutIntegrityRecord(SampleWithRecord(options));
 }
 
 // Walks every entry; answers the first failure or Ok.
@@ -47,6 +54,7 @@ ParseError Walk(std::vector<uint8_t> bytes, std::vector<ParsedEntry>* entries = 
     if (!NextEntry(&parser, IsShiftJisLeadByte, &entry, &error)) return error;
     if (entries != nullptr) entries->push_back(entry);
   }
+  if (!FinishArchiveParser(&parser, &error)) return error;
   return ParseError{ReaderOutcome::Ok, parser.position, ""};
 }
 
@@ -56,16 +64,27 @@ TEST(ArchiveParser, WalksAWrittenFile) {
   ArchiveOptions options;
   options.followUpName = "run.exe";
   options.followUpArgs = "-x";
-  std::vector<uint8_t> image = Sample(options);
-  std::vector<ParsedEntry> entries;
-  ParseError end = Walk(image, &entries);
-  ASSERT_EQ(end.outcome, ReaderOutcome::Ok) << end.what;
-  EXPECT_EQ(end.offset, image.size() - 4);
-  ASSERT_EQ(entries.size(), 2u);
-  EXPECT_STREQ(reinterpret_cast<const char*>(entries[0].name), "dir\\first.txt");
-  EXPECT_EQ(entries[0].headerOffset, kL + 16 + 9);
-  EXPECT_EQ(entries[1].dataOffset + entries[1].dataSize, image.size() - 4);
-  EXPECT_TRUE(EntryIsStored(entries[1].header));
+  for (bool withRecord : {true, false}) {
+    std::vector<uint8_t> image = withRecord ? SampleWithRecord(options) : Sample(options);
+    std::vector<ParsedEntry> entries;
+    ParseError end = Walk(image, &entries);
+    ASSERT_EQ(end.outcome, ReaderOutcome::Ok) << end.what;
+    ASSERT_EQ(entries.size(), 2u);
+    EXPECT_STREQ(reinterpret_cast<const char*>(entries[0].name), "dir\\first.txt");
+    EXPECT_EQ(entries[0].headerOffset, kL + 16 + 9);
+    EXPECT_TRUE(EntryIsStored(entries[1].header));
+    EXPECT_EQ(entries[1].hasContentCheck, withRecord);
+    uint32_t entriesEnd = entries[1].dataOffset + entries[1].dataSize;
+    EXPECT_EQ(end.offset, entriesEnd);
+    if (withRecord) {
+      // Padding, one 8-byte check per entry, the footer, the trailer; the
+      // file's length a multiple of 8 for a signing tool.
+      EXPECT_EQ(image.size() % 8, 0u);
+      EXPECT_LT(image.size() - 4 - (entriesEnd + 2 * 8 + 24), 8u);
+    } else {
+      EXPECT_EQ(entriesEnd, image.size() - 4);
+    }
+  }
 }
 
 TEST(ArchiveParser, RefusesDamagedFilesWithClassAndOffset) {

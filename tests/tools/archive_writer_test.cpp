@@ -4,7 +4,8 @@
 #include <gtest/gtest.h>
 
 #include "archive/archive_format.h"
-#include "archive/block_decoder.h"
+#include "archive/block/block_decoder.h"
+#include "archive/integrity_record.h"
 #include "fake_stub.h"
 #include "test_data.h"
 #include "tools/archive_writer.h"
@@ -96,7 +97,10 @@ TEST(ArchiveWriter, LayoutFollowsEveryProducerRule) {
     pos += 24 + in.name.size() + e.dataSize;
   }
   EXPECT_EQ(h.requiredSize, required);
-  EXPECT_EQ(pos, image.size() - 4) << "the trailer follows the last entry directly";
+  // Behind the last entry: zero padding, the integrity record, the trailer.
+  IntegrityFooter footer = ParseIntegrityFooter(&image[image.size() - 4 - kIntegrityFooterSize]);
+  EXPECT_EQ(pos + footer.paddingSize + IntegrityRecordSize(footer.entryCount), image.size() - 4);
+  EXPECT_EQ(image.size() % 8, 0u);
 
   // Which entries got compressed: text yes; noise, forced, empty and 1-byte no.
   EXPECT_FALSE(EntryIsStored(ParseEntryHeader(&image[L + 16 + 19])));

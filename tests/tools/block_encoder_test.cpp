@@ -6,7 +6,7 @@
 #include <string>
 
 #include "archive/archive_format.h"
-#include "archive/block_decoder.h"
+#include "archive/block/block_decoder.h"
 #include "block_rules.h"
 #include "exhaustive_parse.h"
 #include "test_data.h"

@@ -14,7 +14,7 @@
 
 #include "extract/extract_status.h"
 #include "scripted_exchange.h"
-#include "archive/module_instance.h"
+#include "ui/module_instance.h"
 #include "ui/dialogs.h"
 #include "ui/resource_ids.h"
 #include "ui/ui_state.h"

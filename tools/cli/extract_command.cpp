@@ -118,13 +118,15 @@ int RunExtract(const std::vector<std::string>& args) {
     if (!o.overwrite && fs::exists(fs::symlink_status(paths.back(), code)))
       throw CommandFailure(PathToUtf8(paths.back()) + ": already exists (use --overwrite to replace it)");
   }
+  sfx.Finish();
 
   ProgressBar bar(!o.quiet && StderrIsTerminal(), sfx.fileSize());
   for (size_t i = 0; i < entries.size(); ++i) {
     const ParsedEntry& entry = entries[i];
     bar.Show(entry.dataOffset, PathToUtf8(paths[i].filename()));
-    std::vector<uint8_t> data = sfx.ReadData(entry);
-    if (!EntryIsStored(entry.header)) data = sfx.Decode(entry, data);
+    // Checked against the integrity record before its file is created, so a
+    // damaged entry leaves nothing behind.
+    std::vector<uint8_t> data = sfx.Content(entry);
     CreateFolders(destination, paths[i]);
     WriteFile(paths[i], data);
     if (!ApplyFileTimes(paths[i], entry.header.creationTime, entry.header.lastWriteTime))

@@ -8,7 +8,7 @@ const char* const kMainHelp =
     "commands:\n"
     "  create -o OUT.exe [options] INPUT...   pack files and folders behind the stub\n"
     "  list FILE.exe                          show the entries and the header\n"
-    "  test FILE.exe                          read and decode everything, check the layout\n"
+    "  test FILE.exe                          decode everything, verify the checksums\n"
     "  extract FILE.exe [-C DIR]              unpack on this computer\n"
     "\n"
     "  kaito COMMAND --help    options of one command\n"
@@ -54,15 +54,27 @@ const char* const kListHelp =
     "\n"
     "Prints every entry (stored or compressed, size, packed size, creation and\n"
     "last-write time in UTC, name), then the header: automatic mode, follow-up\n"
-    "program and arguments, required size.\n";
+    "program and arguments, required size, whether the file carries an integrity\n"
+    "record (content checksums) and whether it is signed.\n";
 
 const char* const kTestHelp =
     "usage: kaito test [--quiet] FILE.exe\n"
     "\n"
-    "Reads and decodes every entry and checks that the trailer matches the\n"
-    "stub's locator, that the required size equals the files' total, and that\n"
-    "nothing lies between the last entry and the trailer.  Exit status 0 only\n"
-    "when everything holds.\n";
+    "Reads and decodes every entry and checks the layout: the trailer matches\n"
+    "the stub's locator (in a signed file, in front of the certificate table,\n"
+    "which must end the file), every block decodes, and the required size\n"
+    "equals the files' total.\n"
+    "\n"
+    "A file made by this kaito carries an integrity record: checksums of the\n"
+    "header, the follow-up program and arguments, and every entry's header, name\n"
+    "and content.  test then proves that everything the stub would extract is\n"
+    "exactly what was packed (\"OK, content verified\"): damage that changes a\n"
+    "setting, a name, a time or a file's content is found, unless it keeps\n"
+    "every checksum (about one in 4 billion for damage spread over several\n"
+    "places; never for a change inside one 4-byte word).  It does not prove\n"
+    "who made the file; a signature does that.  A file without a record (from\n"
+    "an older kaito) can only be checked for its structure, and test says so.\n"
+    "Exit status 0 only when everything holds.\n";
 
 const char* const kExtractHelp =
     "usage: kaito extract FILE.exe [-C DIR] [--overwrite] [--quiet]\n"
@@ -70,4 +82,6 @@ const char* const kExtractHelp =
     "Unpacks every entry below DIR (default: the current folder), creating\n"
     "folders and applying the stored times where this system allows.  Names\n"
     "that would leave DIR are refused, as the stub refuses them.  Existing\n"
-    "files are kept and the command fails, unless --overwrite is given.\n";
+    "files are kept and the command fails, unless --overwrite is given.  With\n"
+    "an integrity record, each entry's content is checked before its file is\n"
+    "written; a damaged entry is not written and the command fails.\n";

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "archive/block_decoder.h"
+#include "archive/block/block_decoder.h"
 #include "tools/cli/cli_support.h"
 #include "tools/pe_resources.h"
 
@@ -10,6 +10,29 @@ namespace {
 
 // The stub part is read whole to find its resource directory; no stub is this big.
 constexpr uint64_t kLargestStub = 64u << 20;
+// The PE headers and the section table of any stub lie in the file's first 4 KiB.
+constexpr uint32_t kHeadersRead = 4096;
+constexpr uint32_t kSectionHeaderSize = 40;
+
+// Where the stub part ends: behind the last section's raw data.  A signed
+// file's last bytes are its certificate table, so the trailer cannot tell.
+// Answers `fallback` when the headers cannot be read.
+uint64_t StubPartLength(const std::vector<uint8_t>& head, uint64_t fallback) {
+  if (head.size() < 0x40) return fallback;
+  uint64_t pe = LoadU32(head.data() + 0x3C);
+  if (pe + 24 > head.size()) return fallback;
+  uint32_t sectionCount = LoadU16(head.data() + pe + 6);
+  uint64_t table = pe + 24 + LoadU16(head.data() + pe + 20);
+  uint64_t end = 0;
+  for (uint32_t s = 0; s < sectionCount; ++s) {
+    uint64_t header = table + uint64_t{s} * kSectionHeaderSize;
+    if (header + kSectionHeaderSize > head.size()) return fallback;
+    uint64_t rawSize = LoadU32(head.data() + header + 16);
+    uint64_t rawOffset = LoadU32(head.data() + header + 20);
+    end = std::max(end, rawOffset + rawSize);
+  }
+  return end != 0 ? end : fallback;
+}
 
 }  // namespace
 
@@ -22,11 +45,12 @@ SelfExtractingFile::SelfExtractingFile(const std::filesystem::path& path) : labe
   in_.seekg(0, std::ios::end);
   fileSize_ = static_cast<uint64_t>(in_.tellg());
 
-  // The trailer names the stub's length; the stub's own resource must agree.
-  uint8_t trailer[4] = {};
-  uint64_t stubLength = fileSize_;
-  if (fileSize_ >= 4 && ReadAt(this, static_cast<uint32_t>(fileSize_ - 4), trailer, 4))
-    stubLength = std::min<uint64_t>(fileSize_, LoadU32(trailer));
+  // The locator resource lies in the stub part; the parser then checks that the
+  // trailer repeats its value.
+  std::vector<uint8_t> head(static_cast<size_t>(std::min<uint64_t>(fileSize_, kHeadersRead)));
+  if (!head.empty() && !ReadAt(this, 0, head.data(), static_cast<uint32_t>(head.size())))
+    throw CommandFailure("cannot read " + label_);
+  uint64_t stubLength = std::min(fileSize_, StubPartLength(head, fileSize_));
   std::vector<uint8_t> stub(static_cast<size_t>(std::min(stubLength, kLargestStub)));
   if (!stub.empty() && !ReadAt(this, 0, stub.data(), static_cast<uint32_t>(stub.size())))
     throw CommandFailure("cannot read " + label_);
@@ -79,4 +103,20 @@ std::vector<uint8_t> SelfExtractingFile::Decode(const ParsedEntry& entry, const 
   std::vector<uint8_t> decoded(out, out + size);
   FreeBlock(out);
   return decoded;
+}
+
+std::vector<uint8_t> SelfExtractingFile::Content(const ParsedEntry& entry) {
+  std::vector<uint8_t> data = ReadData(entry);
+  if (!EntryIsStored(entry.header)) data = Decode(entry, data);
+  ParseError error;
+  if (!CheckEntryContent(entry, data.data(), static_cast<uint32_t>(data.size()), &error))
+    Corrupt(error.what, error.offset);
+  return data;
+}
+
+void SelfExtractingFile::Finish() {
+  ParseError error;
+  if (!FinishArchiveParser(&parser_, &error)) Corrupt(error.what, error.offset);
+  if (!parser_.record.present && parser_.position != parser_.trailerPosition)
+    Corrupt("bytes between the last entry and the trailer", parser_.position);
 }

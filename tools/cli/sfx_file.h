@@ -26,6 +26,15 @@ class SelfExtractingFile {
   std::vector<uint8_t> ReadData(const ParsedEntry& entry);
   // Decodes a compressed entry's block (the data as read); throws when it is corrupt.
   std::vector<uint8_t> Decode(const ParsedEntry& entry, const std::vector<uint8_t>& block);
+  // The entry's content: read, decoded when compressed, and checked against
+  // the integrity record when the file has one; throws when anything is wrong.
+  std::vector<uint8_t> Content(const ParsedEntry& entry);
+  // After the last entry: the entries must end where the record (or, without
+  // one, the trailer) begins; throws otherwise.
+  void Finish();
+  // Whether the file carries an integrity record (content checksums).
+  bool HasIntegrityRecord() const { return parser_.record.present; }
+  bool IsSigned() const { return parser_.certificateTable.size != 0; }
   // "<file>: corrupt self-extracting file: <what> at offset N"
   [[noreturn]] void Corrupt(const char* what, uint32_t offset) const;
 

@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "archive/archive_format.h"
-#include "archive/block_format.h"
+#include "archive/block/block_format.h"
 #include "tools/encoder/literal_ranking.h"
 #include "tools/encoder/parsers.h"
 

@@ -6,7 +6,7 @@
 #include <array>
 #include <cstdint>
 
-#include "archive/block_format.h"
+#include "archive/block/block_format.h"
 
 // CodeBits by a bit scan: v + 2 has its top bit at the class k.
 inline uint32_t NumberBits(uint32_t v) { return 2 * static_cast<uint32_t>(31 - __builtin_clz(v + 2)); }

@@ -11,7 +11,7 @@
 #include <cstring>
 #include <vector>
 
-#include "archive/block_format.h"
+#include "archive/block/block_format.h"
 #include "tools/encoder/byte_compare.h"
 
 // A search that has found a match this long may look further down its chain:

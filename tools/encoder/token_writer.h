@@ -8,7 +8,7 @@
 #include <functional>
 #include <vector>
 
-#include "archive/block_format.h"
+#include "archive/block/block_format.h"
 #include "tools/encoder/bit_writer.h"
 
 class TokenWriter {

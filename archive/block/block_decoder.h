@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "archive/block_format.h"
+#include "archive/block/block_format.h"
 
 enum DecodeResult : int32_t {
   DecodeOk = 0,
@@ -25,10 +25,3 @@ using NotifyWindow = void*;
 DecodeResult DecodeBlock(const uint8_t* block, uint32_t blockSize, uint8_t** output,
                          uint32_t* outputSize, NotifyWindow window, uint32_t message);
 DecodeResult FreeBlock(uint8_t* buffer);
-
-// The number code and the bit source, a bit at a time on the process-wide
-// BitReader (ResetBitReader in block_decoder_reference.h points it at a
-// stream; DecodeBlock keeps its own bit buffer).  Reading past the stream's
-// end yields zero bits and marks the reader as overrun.
-int32_t ReadCode();
-uint32_t ReadBits(int count);

@@ -6,12 +6,18 @@
 
 #include <cstdint>
 
-#include "archive/block_decoder.h"
-#include "archive/block_tokens.h"
+#include "archive/block/block_decoder.h"
+#include "archive/block/block_tokens.h"
 
 // Points the process-wide BitReader at a stream, so that ReadCode and
 // ReadBits walk it from its first bit.
 void ResetBitReader(const uint8_t* stream, const uint8_t* streamEnd);
+
+// The number code and the bit source, a bit at a time on the process-wide
+// BitReader (DecodeBlock keeps its own bit buffer).  Reading past the
+// stream's end yields zero bits and marks the reader as overrun.
+int32_t ReadCode();
+uint32_t ReadBits(int count);
 
 // DecodeTokens, bit at a time: resets the BitReader to `stream` and calls
 // ReadCode once per number.  Same verdicts, bytes and reports.

@@ -1,7 +1,7 @@
 // The token loop for any CPU of the target, and DecodeTokens, which runs the
 // LZCNT/BMI2 build of the same loop instead where the build has one and the
 // CPU it runs on can execute it.
-#include "archive/block_token_loop.h"
+#include "archive/block/block_token_loop.h"
 
 #if defined(KAITO_DECODER_LZCNT)
 #include <cpuid.h>

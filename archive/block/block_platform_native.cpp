@@ -1,6 +1,6 @@
 #include <cstdlib>
 
-#include "archive/block_platform.h"
+#include "archive/block/block_platform.h"
 
 namespace {
 BlockNotifyHook g_notifyHook = nullptr;

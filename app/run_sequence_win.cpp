@@ -5,7 +5,7 @@
 #include "app/auto_destination.h"
 #include "app/follow_up.h"
 #include "archive/archive_reader.h"
-#include "archive/module_instance.h"
+#include "ui/module_instance.h"
 #include "ui/dialogs.h"
 #include "ui/resource_ids.h"
 #include "ui/ui_state.h"

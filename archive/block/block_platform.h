@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "archive/block_decoder.h"
+#include "archive/block/block_decoder.h"
 
 uint8_t* BlockAllocate(uint32_t size);  // not zeroed; null on failure
 bool BlockRelease(uint8_t* buffer);     // false when the heap refused

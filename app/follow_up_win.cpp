@@ -4,50 +4,17 @@
 
 #include <cstring>
 
-#include "archive/module_instance.h"
 #include "extract/extract_status.h"
+#include "ui/module_instance.h"
 
 char FollowUpCommandLine[kFollowUpCommandLineSize];
 
 namespace {
 
-constexpr char kProgramOption[] = " /vrek:";
 constexpr DWORD kStartupInfoSize = 68;
 static_assert(sizeof(STARTUPINFOA) == kStartupInfoSize, "STARTUPINFOA layout");
 
-char* Append(char* out, const char* text) {
-  size_t length = strlen(text);
-  memcpy(out, text, length);
-  return out + length;
-}
-
 }  // namespace
-
-size_t FollowUpCommandLineLength(const char* destDir, const char* followUpName,
-                                 const char* programPath, const char* followUpArgs) {
-  size_t length = 1 + strlen(destDir) + strlen(followUpName) + 1 + strlen(kProgramOption) + 1 +
-                  strlen(programPath) + 1;
-  if (followUpArgs[0] != '\0') length += 1 + strlen(followUpArgs);
-  return length;
-}
-
-void ComposeFollowUpCommandLine(char* buffer, const char* destDir, const char* followUpName,
-                                const char* programPath, const char* followUpArgs) {
-  char* out = buffer;
-  out = Append(out, "\"");
-  out = Append(out, destDir);
-  out = Append(out, followUpName);
-  out = Append(out, "\"");
-  out = Append(out, kProgramOption);
-  out = Append(out, "\"");
-  out = Append(out, programPath);
-  out = Append(out, "\"");
-  if (followUpArgs[0] != '\0') {
-    out = Append(out, " ");
-    out = Append(out, followUpArgs);
-  }
-  *out = '\0';
-}
 
 bool LaunchFollowUp() {
   if (g_extractStatus.Result.load(std::memory_order_acquire) !=

@@ -13,8 +13,8 @@
 #include <cstdint>
 #include <cstring>
 
-#include "archive/block_format.h"
-#include "archive/block_tokens.h"
+#include "archive/block/block_format.h"
+#include "archive/block/block_tokens.h"
 
 #if defined(__LZCNT__)
 #include <immintrin.h>

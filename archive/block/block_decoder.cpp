@@ -1,12 +1,12 @@
 // DecodeBlock: the header checks in their order, the output allocation and
 // the notifications around the fast token loop (block_token_decoder.cpp).
-#include "archive/block_decoder.h"
+#include "archive/block/block_decoder.h"
 
 #include <cstring>
 
 #include "archive/archive_format.h"
-#include "archive/block_platform.h"
-#include "archive/block_tokens.h"
+#include "archive/block/block_platform.h"
+#include "archive/block/block_tokens.h"
 
 namespace {
 

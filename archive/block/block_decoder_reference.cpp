@@ -1,9 +1,9 @@
-#include "archive/block_decoder_reference.h"
+#include "archive/block/block_decoder_reference.h"
 
 #include <cstring>
 
 #include "archive/archive_format.h"
-#include "archive/block_platform.h"
+#include "archive/block/block_platform.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "archive/module_instance.h"
+#include "ui/module_instance.h"
 
 namespace {
 HINSTANCE g_appInstance = nullptr;

@@ -1,6 +1,6 @@
 #include <windows.h>
 
-#include "archive/block_platform.h"
+#include "archive/block/block_platform.h"
 
 uint8_t* BlockAllocate(uint32_t size) {
   return static_cast<uint8_t*>(HeapAlloc(GetProcessHeap(), 0, size));
