@@ -3,7 +3,8 @@
 reader (pefile): the new icon group and its images, the version texts and
 numbers, every other resource and section as in the stub, the relocations
 moved, the locator equal to the trailer; kaito list and test still read the
-file; bad input fails with one message and leaves no output file.
+file, also once osslsigncode has signed it; bad input fails with one message
+and leaves no output file.
 
     check_branding.py KAITO STUB
 
@@ -150,6 +151,29 @@ def check_branded(kaito, stub_path, work):
         result = run(kaito, command, out)
         check(result.returncode == 0, f"kaito {command}: {result.stderr}")
     check("payload\\hello.txt" in run(kaito, "list", out).stdout, "kaito list lacks the entry")
+    check_signed(kaito, out, work)
+
+
+def check_signed(kaito, branded, work):
+    """The branded file signs and verifies, and kaito reads it signed; the key is thrown away with `work`."""
+    key, cert = os.path.join(work, "key.pem"), os.path.join(work, "cert.pem")
+    made = subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", key, "-out", cert,
+                           "-days", "2", "-subj", "/CN=kaito branding test"], capture_output=True, text=True)
+    check(made.returncode == 0, f"openssl could not make a key: {made.stderr}")
+    signed = os.path.join(work, "signed.exe")
+    result = subprocess.run(["osslsigncode", "sign", "-certs", cert, "-key", key, "-n", "Branded test",
+                             "-in", branded, "-out", signed], capture_output=True, text=True)
+    check(result.returncode == 0, f"osslsigncode sign: {result.stdout}{result.stderr}")
+    if result.returncode != 0:
+        return
+    result = subprocess.run(["osslsigncode", "verify", "-CAfile", cert, signed], capture_output=True, text=True)
+    check(result.returncode == 0, f"osslsigncode verify: {result.stdout[-300:]}")
+    listed = run(kaito, "list", signed)
+    check(listed.returncode == 0 and "signed: yes" in listed.stdout, f"kaito list of the signed file: {listed.stderr}")
+    tested = run(kaito, "test", signed)
+    check(tested.returncode == 0 and "content verified" in tested.stdout, f"kaito test of the signed file: {tested.stdout}{tested.stderr}")
+    texts, _ = version_texts(pefile.PE(signed))
+    check(texts.get("ProductName") == "テスト製品", "the signed file's version texts")
 
 
 def check_unbranded(kaito, stub_path, work):
