@@ -115,12 +115,21 @@ bool CheckDebugData(const std::vector<uint8_t>& image, const Layout& layout, std
 // Checks that the sections behind the resource section hold nothing that code
 // or headers address, other than through the relocation directory.
 bool CheckSectionsBehind(const std::vector<uint8_t>& image, const Layout& layout, std::string* error) {
+  // Sections follow each other in memory without gaps, so the ones behind
+  // can move by exactly what the resource section grows or shrinks.
   const Section& resource = layout.sections[layout.resource];
-  uint64_t resourceEnd = resource.rva + uint64_t{resource.Extent()};
+  for (size_t s = 0; s < layout.resource; ++s) {
+    const Section& before = layout.sections[s];
+    if (before.rva + uint64_t{before.Extent()} > resource.rva ||
+        (before.rawSize != 0 && before.rawOffset + uint64_t{before.rawSize} > resource.rawOffset))
+      return Fail(error, "the sections in front of the resources are out of order");
+  }
+  uint64_t expected = AlignUp(resource.rva + uint64_t{resource.Extent()}, layout.sectionAlignment);
   for (size_t s = layout.resource + 1; s < layout.sections.size(); ++s) {
     const Section& behind = layout.sections[s];
-    if (behind.rva < resourceEnd || (behind.rawSize != 0 && behind.rawOffset < resource.rawOffset + uint64_t{resource.rawSize}))
+    if (behind.rva != expected || (behind.rawSize != 0 && behind.rawOffset < resource.rawOffset + uint64_t{resource.rawSize}))
       return Fail(error, "the sections behind the resources are out of order");
+    expected = AlignUp(behind.rva + uint64_t{behind.Extent()}, layout.sectionAlignment);
   }
   for (uint32_t d = 0; d < layout.directoryCount; ++d) {
     if (d == kCertificateDirectory || d == kResourceDirectory || d == kRelocationDirectory) continue;

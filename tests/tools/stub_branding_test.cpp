@@ -138,7 +138,15 @@ TEST(StubBranding, RefusesStubsItCannotRebuild) {
   ResourceDirectory noGroup = StubResources();
   RemoveNumberedEntry(&noGroup, 14);
   std::vector<uint8_t> notPe(3000, 'x');
+  // Code mapped behind the resources, or a gap in front of the relocations:
+  // moving the relocations would not give a valid image.
+  std::vector<uint8_t> codeBehind = Make();
+  StoreU32(&codeBehind[kSectionTable + 12], 0x8000);
+  std::vector<uint8_t> gap = Make();
+  StoreU32(&gap[kSectionTable + 80 + 12], LoadU32(&gap[kSectionTable + 80 + 12]) + kSectionAlignment);
   Case cases[] = {{Make(StubResources(), Variant::Signed), "signed"},
+                  {codeBehind, "in front of the resources are out of order"},
+                  {gap, "behind the resources are out of order"},
                   {Make(StubResources(), Variant::DataBehindResources), "other than the relocations"},
                   {Make(noGroup), "no icon group 130"},
                   {notPe, "no MZ header"}};
