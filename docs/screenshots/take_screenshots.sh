@@ -54,5 +54,18 @@ probe find-control 65535 10000 click 1 wait-gone 10000
 run progress 'c:data\big.bin;a:5'
 shoot alert.png find-control 65535 30000
 probe find-control 65535 10000 click 1 wait-gone 10000
+# A real self-extracting file with its own icon (a star drawn here) and
+# version record: the destination dialog shows the icon in its title bar.
+convert -size 256x256 xc:none -fill '#2a7de1' -draw "roundrectangle 8,8 248,248 40,40" -fill '#ffd21f' \
+  -draw "polygon 128,36 154,104 226,104 168,148 190,218 128,176 66,218 88,148 30,104 102,104" "$work/star.png"
+for side in 16 32 48; do convert "$work/star.png" -resize "${side}x$side" "$work/star$side.png"; done
+convert "$work/star16.png" "$work/star32.png" "$work/star48.png" "$work/star.ico"
+mkdir -p "$work/payload/star-app" && echo "readme" >"$work/payload/star-app/readme.txt"
+"$build/bin/kaito" create --quiet -o "$work/star-setup.exe" --icon "$work/star.ico" \
+  --version-info ProductName="Star App" --version-info FileVersion=2.0 -C "$work/payload" star-app >/dev/null
+wine "$work/star-setup.exe" >/dev/null 2>&1 &
+shoot custom-icon.png find-control 1004 30000
+probe find-control 1004 10000 click 2 wait-gone 10000
+
 wineserver -k 2>/dev/null || true  # the private prefix's server (its desktop never exits)
 rm -rf "$work" "$(dirname "$shots_prefix")"

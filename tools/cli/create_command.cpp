@@ -4,6 +4,8 @@
 #include <cstdlib>
 
 #include "tools/archive_writer.h"
+#include "tools/ico_file.h"
+#include "tools/stub_branding.h"
 #include "tools/cli/cli_support.h"
 #include "tools/cli/commands.h"
 #include "tools/cli/create_options.h"
@@ -24,6 +26,27 @@ std::vector<uint8_t> LoadStub(const CreateOptions& o) {
   if (kEmbeddedStubSize == 0)
     throw CommandFailure("this kaito was built without a stub: name one with --stub FILE");
   return std::vector<uint8_t>(kEmbeddedStub, kEmbeddedStub + kEmbeddedStubSize);
+}
+
+// --icon and --version-info rewrite the stub's resources; without them the
+// stub is written as it is.
+std::vector<uint8_t> ApplyBranding(std::vector<uint8_t> stub, const CreateOptions& o) {
+  if (o.icon.empty() && o.versionInfo.empty()) return stub;
+  StubBranding branding;
+  std::string error;
+  if (!ParseVersionTexts(o.versionInfo, &branding.version, &error)) throw CommandFailure(error);
+  if (!o.icon.empty()) {
+    fs::path path = PathFromUtf8(o.icon);
+    branding.iconLabel = "--icon " + o.icon;
+    std::error_code code;
+    if (fs::file_size(path, code) > kMaxIconFileSize && !code)
+      throw CommandFailure(branding.iconLabel + ": larger than 1 MiB");
+    branding.replaceIcon = true;
+    branding.icon = ReadWholeFile(path);
+  }
+  std::vector<uint8_t> branded;
+  if (!BrandStub(stub, branding, &branded, &error)) throw CommandFailure(error);
+  return branded;
 }
 
 // Every input and name that cannot be packed, one line each, then the failure.
@@ -67,7 +90,7 @@ int RunCreate(const std::vector<std::string>& args) {
   CreateOptions o = ParseCreate(args);
   TimePolicy times = MakeTimePolicy(o.mtime, std::getenv("SOURCE_DATE_EPOCH"));
   fs::path outputPath = PathFromUtf8(o.output);
-  std::vector<uint8_t> stub = LoadStub(o);
+  std::vector<uint8_t> stub = ApplyBranding(LoadStub(o), o);
 
   CollectOptions collect;
   collect.baseDir = o.baseDir;

@@ -84,6 +84,10 @@ CreateOptions ParseCreate(const std::vector<std::string>& args) {
       o.level = value[0] - '0';
     } else if (name.size() == 2 && name[0] == '-' && name[1] >= '0' && name[1] <= '9') {
       o.level = name[1] - '0';
+    } else if (name == "--icon") {
+      o.icon = reader.Value(arg);
+    } else if (name == "--version-info") {
+      o.versionInfo.push_back(reader.Value(arg));
     } else if (name == "--stub") {
       o.stub = reader.Value(arg);
     } else if (name == "--store-ext") {

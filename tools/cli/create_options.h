@@ -21,6 +21,8 @@ struct CreateOptions {
   std::string baseDir;
   bool quiet = false;
   std::string mtime;                // --mtime TIME; empty: the files' own times
+  std::string icon;                 // --icon FILE.ico; empty: the stub's own icon
+  std::vector<std::string> versionInfo;  // --version-info KEY=VALUE...
   ExcludePatterns exclude;          // --exclude PATTERN...
   std::vector<std::string> inputs;  // operands, then the -T list
 };

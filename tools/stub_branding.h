@@ -1,0 +1,24 @@
+// Puts the packager's icon and version record into a stub: the icon group
+// the dialogs load (130) with its images, and the version record (1).  The
+// resource section is written anew; the rest of the image only moves.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "tools/version_record.h"
+
+constexpr uint32_t kStubIconGroupId = 130;
+
+struct StubBranding {
+  bool replaceIcon = false;
+  std::vector<uint8_t> icon;          // the .ico file's bytes
+  std::string iconLabel = "icon";     // names the .ico in messages
+  std::vector<VersionText> version;   // empty keeps the stub's version record
+};
+
+// The branded stub, or false with a one-line reason (a damaged .ico, a stub
+// whose layout does not allow it).
+bool BrandStub(const std::vector<uint8_t>& stub, const StubBranding& branding, std::vector<uint8_t>* branded,
+               std::string* error);
