@@ -12,6 +12,20 @@ constexpr size_t kWalkStart = 2;
 
 bool HasBackslashByte(const char* text) { return std::strchr(text, '\\') != nullptr; }
 
+// The folders of the last file made, as the leading part of its path up to
+// and including the backslash behind its innermost folder.  They exist, or
+// the run has ended, so the next file in them examines only the folders
+// below.  A folder removed meanwhile fails the create, which then walks the
+// whole path once more.
+char g_knownFolders[kPathBufferSize];
+
+// How many leading bytes of `path` are folders known to exist.
+size_t KnownFolderLength(const char* path) {
+  size_t length = std::strlen(g_knownFolders);
+  if (length == 0 || std::strlen(path) < length) return 0;
+  return std::memcmp(path, g_knownFolders, length) == 0 ? length : 0;
+}
+
 // Makes sure the folder `folder` exists: a folder passes, anything else by
 // that name blocks it, and a missing one is created.  False after the alert.
 bool EnsureFolder(const char* folder) {
@@ -32,8 +46,9 @@ bool EnsureFolder(const char* folder) {
 // backslash at a character boundary behind the first one closes a folder path.
 // A double-byte character whose trail byte is 0x5C is stepped over whole, so
 // that byte is never taken for a separator.  A path with no backslash at or
-// after its third byte has no folder to examine.
-bool MakeFoldersOnPath(const char* path) {
+// after its third byte has no folder to examine.  Folders within the first
+// `known` bytes (a path prefix ending in a backslash) are taken as they are.
+bool MakeFoldersOnPath(const char* path, size_t known) {
   // The first character boundary at or after the third byte: for a drive path
   // that is the third byte itself.
   const char* p = path;
@@ -43,14 +58,25 @@ bool MakeFoldersOnPath(const char* path) {
   p = CharNextA(p);
 
   char folder[kPathBufferSize];
+  const char* innermost = nullptr;
   while (HasBackslashByte(p)) {
     if (*p == '\\') {
       size_t length = static_cast<size_t>(p - path);
+      innermost = p;
+      if (length < known) {
+        p = CharNextA(p);
+        continue;
+      }
       std::memcpy(folder, path, length);
       folder[length] = '\0';
       if (!EnsureFolder(folder)) return false;
     }
     p = CharNextA(p);
+  }
+  if (innermost != nullptr) {
+    size_t length = static_cast<size_t>(innermost - path) + 1;
+    std::memcpy(g_knownFolders, path, length);
+    g_knownFolders[length] = '\0';
   }
   return true;
 }
@@ -86,7 +112,9 @@ void ClearReadOnly(const char* path) {
 HANDLE CreateOutputFile(const char* path) {
   // Every folder path is copied into a buffer of the path's own size limit.
   if (std::strlen(path) >= kPathBufferSize) return INVALID_HANDLE_VALUE;
-  if (!MakeFoldersOnPath(path)) return INVALID_HANDLE_VALUE;
+  const size_t known = KnownFolderLength(path);
+  g_knownFolders[0] = '\0';  // set again once the walk has succeeded
+  if (!MakeFoldersOnPath(path, known)) return INVALID_HANDLE_VALUE;
   // Filled field by field: an initializer list makes the compiler copy a
   // template from a writable data section, which costs the stub a section.
   SECURITY_ATTRIBUTES inheritable;
@@ -95,6 +123,14 @@ HANDLE CreateOutputFile(const char* path) {
   inheritable.bInheritHandle = TRUE;
   if (SkipOverwritePrompt == 0 && !ConfirmOverwrite(path, &inheritable)) return INVALID_HANDLE_VALUE;
   ClearReadOnly(path);
-  return CreateFileA(path, GENERIC_WRITE, 0, &inheritable, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                     nullptr);
+  HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, &inheritable, CREATE_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE && known != 0 && GetLastError() == ERROR_PATH_NOT_FOUND) {
+    // A folder taken as known has gone: examine and make them all, as for a first file.
+    g_knownFolders[0] = '\0';
+    if (!MakeFoldersOnPath(path, 0)) return INVALID_HANDLE_VALUE;
+    file = CreateFileA(path, GENERIC_WRITE, 0, &inheritable, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                       nullptr);
+  }
+  return file;
 }

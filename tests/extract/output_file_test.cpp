@@ -24,16 +24,48 @@ TEST_F(OutputFile, FoldersAreExaminedOutermostFirstAndOnlyMissingOnesMade) {
   UseArchive({StoredEntry("x\\sub\\a.dat", "1"), StoredEntry("x\\sub\\b.dat", "2")});
   RunOutcome run = RunExtraction(DialogScript());
   ASSERT_EQ(run.result, ResultCode::Done);
-  // Every folder behind the drive's root, once per entry; the root never.
+  // Every folder behind the drive's root, once: the second file lies in the
+  // folders the first one made sure of.  The root never.
   std::vector<std::string> walk;
   std::string path = work_ + "new\\x\\sub\\";
   for (size_t at = path.find('\\', 3); at != std::string::npos; at = path.find('\\', at + 1))
     walk.push_back(path.substr(0, at));
-  std::vector<std::string> twice = walk;
-  twice.insert(twice.end(), walk.begin(), walk.end());
-  EXPECT_EQ(WorkerCalls().folderLookups, twice);
+  EXPECT_EQ(WorkerCalls().folderLookups, walk);
   EXPECT_EQ(WorkerCalls().folderCreates,
             (std::vector<std::string>{work_ + "new", work_ + "new\\x", work_ + "new\\x\\sub"}));
+}
+
+TEST_F(OutputFile, OnlyFoldersBelowThoseOfThePreviousFileAreExamined) {
+  lstrcpyA(DestDir, (work_ + "d\\").c_str());
+  UseArchive({StoredEntry("x\\a.dat", "1"), StoredEntry("x\\y\\b.dat", "2"), StoredEntry("z\\c.dat", "3")});
+  RunOutcome run = RunExtraction(DialogScript());
+  ASSERT_EQ(run.result, ResultCode::Done);
+  std::string d = work_ + "d";
+  std::vector<std::string> expected;
+  for (size_t at = d.find('\\', 3); at != std::string::npos; at = d.find('\\', at + 1))
+    expected.push_back(d.substr(0, at));
+  expected.insert(expected.end(), {d, d + "\\x", d + "\\x\\y"});
+  // z is not below x\y: its path is walked from the root again.
+  for (size_t at = d.find('\\', 3); at != std::string::npos; at = d.find('\\', at + 1))
+    expected.push_back(d.substr(0, at));
+  expected.insert(expected.end(), {d, d + "\\z"});
+  EXPECT_EQ(WorkerCalls().folderLookups, expected);
+  EXPECT_EQ(ReadWholeFile(d + "\\z\\c.dat"), "3");
+}
+
+TEST_F(OutputFile, FolderRemovedDuringTheRunIsMadeAgain) {
+  lstrcpyA(DestDir, (work_ + "d\\").c_str());
+  UseArchive({StoredEntry("x\\a.dat", "1")});
+  ASSERT_EQ(RunExtraction(DialogScript()).result, ResultCode::Done);
+  // The same folder again, removed in between: the failed create walks the
+  // whole path once more and makes it.
+  ASSERT_TRUE(DeleteFileA((work_ + "d\\x\\a.dat").c_str()));
+  ASSERT_TRUE(RemoveDirectoryA((work_ + "d\\x").c_str()));
+  UseArchive({StoredEntry("x\\b.dat", "2")});
+  RunOutcome again = RunExtraction(DialogScript());
+  EXPECT_EQ(again.result, ResultCode::Done);
+  EXPECT_EQ(ReadWholeFile(work_ + "d\\x\\b.dat"), "2");
+  EXPECT_EQ(WorkerCalls().folderCreates, (std::vector<std::string>{work_ + "d\\x"}));
 }
 
 TEST_F(OutputFile, FileInADriveRootExaminesNoFolder) {
