@@ -7,7 +7,7 @@ set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 
 packages=(
-  cmake make g++ clang libclang-rt-14-dev googletest python3 file
+  cmake make g++ clang libclang-rt-14-dev googletest python3 python3-xxhash file
   g++-mingw-w64-i686-posix binutils-mingw-w64-i686
   wine wine32:i386 fonts-wine xvfb xdotool imagemagick x11-utils fonts-ipafont-gothic locales
 )
