@@ -10,6 +10,7 @@ packages=(
   cmake make g++ clang libclang-rt-14-dev googletest python3 python3-xxhash file
   g++-mingw-w64-i686-posix binutils-mingw-w64-i686
   wine wine32:i386 fonts-wine xvfb xdotool imagemagick x11-utils fonts-ipafont-gothic locales
+  osslsigncode openssl
 )
 
 "$here/scripts/install-packages.sh" setup "${packages[@]}"
