@@ -112,27 +112,27 @@ TEST_F(ExtractFailure, FailedReadsAreReadFailures) {
   }
 }
 
-TEST_F(ExtractFailure, DataBufferThatCannotBeAllocatedIsOutOfMemory) {
-  UseArchive(TwoEntries());
-  CallScript calls;
-  calls.failZeroedAllocAt = 3;  // the record's buffer, the first entry's data, then the second's
-  RunOutcome run = RunExtraction(DialogScript(), calls);
-  EXPECT_EQ(run.result, ResultCode::FailedMemory);
-  EXPECT_EQ(run.served, Then(kFirstEntryDone, AlertCode::OutOfMemory));
-  ExpectFirstEntryKept();
-  EXPECT_FALSE(FileExists(dest_ + "d\\b.txt"));
-  ExpectReleased(run);
-}
-
-TEST_F(ExtractFailure, RecordBufferThatCannotBeAllocatedIsOutOfMemory) {
-  UseArchive(TwoEntries());
-  CallScript calls;
-  calls.failZeroedAllocAt = 1;
-  RunOutcome run = RunExtraction(DialogScript(), calls);
-  EXPECT_EQ(run.result, ResultCode::FailedMemory);
-  EXPECT_EQ(run.served, Requests{AlertRequest(AlertCode::OutOfMemory)});
-  EXPECT_TRUE(ListFolder(dest_).empty());
-  ExpectReleased(run);
+// Zero-filled allocations of a run: the record's buffer, then each entry's data.
+TEST_F(ExtractFailure, BuffersThatCannotBeAllocatedAreOutOfMemory) {
+  struct Case { const char* what; int failingAlloc; Requests served; bool firstKept; };
+  const Case kCases[] = {
+      {"the integrity record's buffer", 1, {AlertRequest(AlertCode::OutOfMemory)}, false},
+      {"the second entry's data", 3, Then(kFirstEntryDone, AlertCode::OutOfMemory), true},
+  };
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.what);
+    TearDown();
+    SetUp();
+    UseArchive(TwoEntries());
+    CallScript calls;
+    calls.failZeroedAllocAt = c.failingAlloc;
+    RunOutcome run = RunExtraction(DialogScript(), calls);
+    EXPECT_EQ(run.result, ResultCode::FailedMemory);
+    EXPECT_EQ(run.served, c.served);
+    EXPECT_EQ(FileExists(dest_ + "a.txt"), c.firstKept);
+    EXPECT_FALSE(FileExists(dest_ + "d\\b.txt"));
+    ExpectReleased(run);
+  }
 }
 
 // The block is decoded before its file is created: with or without an
