@@ -5,11 +5,14 @@
 // pseudo-relocations, exit tables, its own error printing) would only add
 // kilobytes to every self-extracting file.  msvcrt.dll initialises itself
 // when the loader attaches it, which is all that _beginthread and the string
-// functions need.  This entry runs the static constructors the compiler left
-// in the constructor list (the linker script frames that list with -1 and 0),
-// then WinMain, then ends the process with WinMain's result.
+// functions need.  This entry first restricts where libraries are loaded
+// from, then runs the static constructors the compiler left in the
+// constructor list (the linker script frames that list with -1 and 0), then
+// WinMain, then ends the process with WinMain's result.
 
 #include <windows.h>
+
+#include "app/dll_search.h"
 
 extern "C" {
 typedef void (*StaticConstructor)();
@@ -23,6 +26,8 @@ void WinMainCRTStartup();
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, int showCommand);
 
 void WinMainCRTStartup() {
+  RestrictDllSearchToSystemFolder();
+
   // Last to first, as the runtime's own start-up runs them.
   StaticConstructor* last = __CTOR_LIST__ + 1;
   while (*last != nullptr) ++last;

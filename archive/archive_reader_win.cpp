@@ -2,7 +2,10 @@
 
 #include <cstring>
 
+#include "archive/archive_end.h"
+#include "archive/checksum.h"
 #include "archive/container_checks.h"
+#include "archive/integrity_record.h"
 
 namespace {
 
@@ -25,6 +28,80 @@ ReaderOutcome ReadExactly(OpenArchive* archive, void* buffer, uint32_t size) {
   return got == size ? ReaderOutcome::Ok : ReaderOutcome::CorruptArchive;
 }
 
+// Reads exactly `size` bytes at `offset`, for the reads behind the forward
+// walk (the PE header, the trailer, the record), whose places lie inside the
+// file: a failed call or a short answer is a ReadFailure.
+ReaderOutcome ReadAt(HANDLE file, uint32_t offset, void* buffer, uint32_t size) {
+  DWORD got = 0;
+  // Offsets stay below 2 GiB: the file size was checked first.
+  if (SetFilePointer(file, static_cast<LONG>(offset), nullptr, FILE_BEGIN) != offset ||
+      !ReadFile(file, buffer, size, &got, nullptr) || got != size)
+    return ReaderOutcome::ReadFailure;
+  return ReaderOutcome::Ok;
+}
+
+// The certificate-table entry of the file's own PE header; {0, 0} when the
+// file is too short to hold one, or is no PE32 image (nobody can have signed it).
+ReaderOutcome ReadCertificateTable(HANDLE file, uint32_t fileSize, CertificateTable* table) {
+  table->offset = 0;
+  table->size = 0;
+  uint8_t field[4];
+  if (fileSize < kPeOffsetField + sizeof field) return ReaderOutcome::Ok;
+  ReaderOutcome outcome = ReadAt(file, kPeOffsetField, field, sizeof field);
+  if (outcome != ReaderOutcome::Ok) return outcome;
+  uint32_t peOffset = LoadU32(field);
+  if (peOffset > fileSize || fileSize - peOffset < kPeHeadThroughCertificateEntry) return ReaderOutcome::Ok;
+  uint8_t head[kPeHeadThroughCertificateEntry];
+  outcome = ReadAt(file, peOffset, head, sizeof head);
+  if (outcome == ReaderOutcome::Ok) *table = ReadCertificateEntry(head);
+  return outcome;
+}
+
+// Finds the trailer: at the archive's end, which is the file's end or, in a
+// signed file, the certificate table's start (behind up to 7 bytes of a
+// signing tool's zero padding).  It must repeat the locator.
+ReaderOutcome LocateTrailer(OpenArchive* archive, uint32_t locator, uint32_t fileSize) {
+  CertificateTable table;
+  ReaderOutcome outcome = ReadCertificateTable(archive->file, fileSize, &table);
+  if (outcome != ReaderOutcome::Ok) return outcome;
+  uint32_t archiveEnd = 0;
+  if (FindArchiveEnd(table, fileSize, &archiveEnd) != ReaderOutcome::Ok) return ReaderOutcome::CorruptArchive;
+  uint8_t tail[kTrailerSize + kSignerPaddingLimit];
+  uint32_t tailSize = archiveEnd < sizeof tail ? archiveEnd : static_cast<uint32_t>(sizeof tail);
+  if (tailSize < kTrailerSize) return ReaderOutcome::ReadFailure;
+  outcome = ReadAt(archive->file, archiveEnd - tailSize, tail, tailSize);
+  if (outcome != ReaderOutcome::Ok) return outcome;
+  uint32_t distance = FindTrailer(tail, tailSize, locator, table.size != 0);
+  if (distance == 0) return ReaderOutcome::CorruptArchive;
+  archive->trailerPosition = archiveEnd - distance;
+  archive->entriesEnd = archive->trailerPosition;
+  return ReaderOutcome::Ok;
+}
+
+// Finds the integrity record in front of the trailer, if the file carries
+// one, reads it whole into a process-heap buffer and checks its place and
+// its own checksum.  The entries then must end where its padding begins.
+ReaderOutcome OpenIntegrityRecord(OpenArchive* archive, uint32_t locator) {
+  if (archive->trailerPosition - locator < kArchiveHeaderSize + kIntegrityFooterSize) return ReaderOutcome::Ok;
+  uint8_t bytes[kIntegrityFooterSize];
+  ReaderOutcome outcome = ReadAt(archive->file, archive->trailerPosition - kIntegrityFooterSize, bytes,
+                                 kIntegrityFooterSize);
+  if (outcome != ReaderOutcome::Ok || !HasIntegrityMarker(bytes)) return outcome;
+  IntegrityFooter footer = ParseIntegrityFooter(bytes);
+  archive->startCheck = footer.startCheck;
+  archive->paddingSize = footer.paddingSize;
+  uint32_t recordStart = 0;
+  if (PlaceIntegrityRecord(footer, archive->header, locator, archive->trailerPosition, &recordStart,
+                           &archive->entriesEnd) != ReaderOutcome::Ok)
+    return ReaderOutcome::CorruptArchive;
+  uint32_t size = IntegrityRecordSize(footer.entryCount);
+  archive->record = static_cast<uint8_t*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, size));
+  if (archive->record == nullptr) return ReaderOutcome::OutOfMemory;
+  outcome = ReadAt(archive->file, recordStart, archive->record, size);
+  if (outcome != ReaderOutcome::Ok) return outcome;
+  return IntegrityRecordIntact(archive->record, size) ? ReaderOutcome::Ok : ReaderOutcome::CorruptArchive;
+}
+
 // The steps after the locator is known, with the cancel test consulted after
 // the locator, after the open and after the size check.
 ReaderOutcome OpenAndCheck(const char* path, uint32_t locator, CancelTest cancel,
@@ -42,29 +119,30 @@ ReaderOutcome OpenAndCheck(const char* path, uint32_t locator, CancelTest cancel
   archive->file = file;
   if (Cancelled(cancel)) return ReaderOutcome::Cancelled;
 
-  uint8_t trailer[kTrailerSize];
-  DWORD got = 0;
-  SetFilePointer(file, -static_cast<LONG>(kTrailerSize), nullptr, FILE_END);
-  if (!ReadFile(file, trailer, kTrailerSize, &got, nullptr) || got != kTrailerSize)
-    return ReaderOutcome::ReadFailure;
-  if (CheckTrailer(LoadU32(trailer), locator) != ReaderOutcome::Ok)
+  // Positions are handed to a signed 32-bit seek.  A failed query answers
+  // INVALID_FILE_SIZE, which is refused with them; so is a file of 4 GiB or
+  // more whose low half looks small, since its trailer is not where it looks.
+  DWORD fileSize = GetFileSize(file, nullptr);
+  if (fileSize > kMaxSelfExtractingFileSize) return ReaderOutcome::CorruptArchive;
+  ReaderOutcome outcome = LocateTrailer(archive, locator, fileSize);
+  if (outcome != ReaderOutcome::Ok) return outcome;
+  if (CheckFileSize(archive->trailerPosition + kTrailerSize, locator) != ReaderOutcome::Ok)
     return ReaderOutcome::CorruptArchive;
-
-  DWORD fileSize = SetFilePointer(file, 0, nullptr, FILE_END);
-  if (fileSize == INVALID_SET_FILE_POINTER || CheckFileSize(fileSize, locator) != ReaderOutcome::Ok)
-    return ReaderOutcome::CorruptArchive;
-  archive->trailerPosition = fileSize - kTrailerSize;
   if (Cancelled(cancel)) return ReaderOutcome::Cancelled;
 
-  // The seek takes a signed offset: a locator of 2 GiB or more cannot be reached.
-  if (SetFilePointer(file, static_cast<LONG>(locator), nullptr, FILE_BEGIN) != locator)
-    return ReaderOutcome::CorruptArchive;
-  archive->position = locator;
-  uint8_t header[kArchiveHeaderSize];
-  ReaderOutcome outcome = ReadExactly(archive, header, kArchiveHeaderSize);
+  // The size check above keeps the header in front of the trailer.
+  uint8_t* header = archive->headerBytes;
+  outcome = ReadAt(file, locator, header, kArchiveHeaderSize);
   if (outcome != ReaderOutcome::Ok) return outcome;
+  archive->position = locator + kArchiveHeaderSize;
   archive->header = ParseArchiveHeader(header);
   if (CheckArchiveHeader(archive->header) != ReaderOutcome::Ok) return ReaderOutcome::CorruptArchive;
+
+  outcome = OpenIntegrityRecord(archive, locator);
+  if (outcome != ReaderOutcome::Ok) return outcome;
+  // Back to the first byte behind the header, where the forward walk goes on.
+  if (SetFilePointer(file, static_cast<LONG>(archive->position), nullptr, FILE_BEGIN) != archive->position)
+    return ReaderOutcome::ReadFailure;
   return ReaderOutcome::Ok;
 }
 
@@ -109,10 +187,8 @@ bool ReadLocator(HMODULE module, uint32_t* locator) {
 
 ReaderOutcome LocateArchiveAt(const char* path, uint32_t locator, CancelTest cancel,
                               OpenArchive* archive) {
+  std::memset(archive, 0, sizeof *archive);
   archive->file = INVALID_HANDLE_VALUE;
-  archive->position = 0;
-  archive->trailerPosition = 0;
-  std::memset(&archive->header, 0, sizeof archive->header);
   ReaderOutcome outcome = OpenAndCheck(path, locator, cancel, archive);
   if (outcome != ReaderOutcome::Ok) CloseArchive(archive);
   return outcome;
@@ -120,6 +196,7 @@ ReaderOutcome LocateArchiveAt(const char* path, uint32_t locator, CancelTest can
 
 ReaderOutcome LocateArchive(CancelTest cancel, OpenArchive* archive) {
   archive->file = INVALID_HANDLE_VALUE;
+  archive->record = nullptr;
   char path[kModulePathSize];
   uint32_t locator = 0;
   if (!FindOwnArchive(path, kModulePathSize, &locator)) return ReaderOutcome::CannotStart;
@@ -135,11 +212,27 @@ void ReadFollowUpStrings(OpenArchive* archive, char* followUpName, char* followU
   if (h.followUpArgsLength > 0) ReadFollowUpString(archive, followUpArgs, h.followUpArgsLength);
 }
 
+ReaderOutcome CheckArchiveStart(const OpenArchive* archive, const char* followUpName,
+                                const char* followUpArgs) {
+  if (archive->record == nullptr) return ReaderOutcome::Ok;
+  // The header's bytes as read and the strings behind them, as the checksum
+  // covers them (the lengths were checked to fit their buffers).
+  uint8_t bytes[kArchiveHeaderSize + 2 * kMaxFollowUpLength];
+  std::memcpy(bytes, archive->headerBytes, kArchiveHeaderSize);
+  uint32_t nameLength = archive->header.followUpNameLength;
+  uint32_t stringsSize = FollowUpStringsSize(archive->header);
+  std::memcpy(bytes + kArchiveHeaderSize, followUpName, nameLength);
+  std::memcpy(bytes + kArchiveHeaderSize + nameLength, followUpArgs, stringsSize - nameLength);
+  return Checksum32(bytes, kArchiveHeaderSize + stringsSize) == archive->startCheck ? ReaderOutcome::Ok
+                                                                                   : ReaderOutcome::CorruptArchive;
+}
+
 ReaderOutcome ReadEntryHeader(OpenArchive* archive, EntryHeader* entry, char* name) {
-  if (CheckFitsBeforeTrailer(archive->position, kEntryHeaderSize, archive->trailerPosition) !=
+  if (CheckFitsBeforeTrailer(archive->position, kEntryHeaderSize, archive->entriesEnd) !=
       ReaderOutcome::Ok)
     return ReaderOutcome::CorruptArchive;
-  uint8_t bytes[kEntryHeaderSize];
+  // The header's bytes and the name, side by side as the record's checksum covers them.
+  uint8_t bytes[kEntryHeaderSize + kMaxNameLength];
   ReaderOutcome outcome = ReadExactly(archive, bytes, kEntryHeaderSize);
   if (outcome != ReaderOutcome::Ok) return outcome;
   *entry = ParseEntryHeader(bytes);
@@ -147,19 +240,29 @@ ReaderOutcome ReadEntryHeader(OpenArchive* archive, EntryHeader* entry, char* na
 
   uint32_t nameLength = EntryNameLength(*entry);
   std::memset(name, 0, kNameBufferSize);
-  if (CheckFitsBeforeTrailer(archive->position, nameLength, archive->trailerPosition) !=
+  if (CheckFitsBeforeTrailer(archive->position, nameLength, archive->entriesEnd) !=
       ReaderOutcome::Ok)
     return ReaderOutcome::CorruptArchive;
-  outcome = ReadExactly(archive, name, nameLength);
+  outcome = ReadExactly(archive, bytes + kEntryHeaderSize, nameLength);
   if (outcome != ReaderOutcome::Ok) return outcome;
-  if (!IsSafeEntryName(reinterpret_cast<const uint8_t*>(name), nameLength, IsSystemLeadByte))
+  std::memcpy(name, bytes + kEntryHeaderSize, nameLength);
+  if (!IsSafeEntryName(bytes + kEntryHeaderSize, nameLength, IsSystemLeadByte))
     return ReaderOutcome::CorruptArchive;
+  if (archive->record != nullptr) {
+    // The record holds one check per entry of the header (PlaceIntegrityRecord).
+    if (archive->entriesRead >= archive->header.entryCount) return ReaderOutcome::CorruptArchive;
+    EntryCheck check = ParseEntryCheck(archive->record + archive->entriesRead * kEntryCheckSize);
+    if (Checksum32(bytes, kEntryHeaderSize + nameLength) != check.headerCheck)
+      return ReaderOutcome::CorruptArchive;
+    archive->contentCheck = check.contentCheck;
+  }
+  ++archive->entriesRead;
   return ReaderOutcome::Ok;
 }
 
 ReaderOutcome ReadEntryData(OpenArchive* archive, const EntryHeader& entry, uint8_t** data) {
   *data = nullptr;
-  if (CheckFitsBeforeTrailer(archive->position, entry.dataSize, archive->trailerPosition) !=
+  if (CheckFitsBeforeTrailer(archive->position, entry.dataSize, archive->entriesEnd) !=
       ReaderOutcome::Ok)
     return ReaderOutcome::CorruptArchive;
   // HeapAlloc of 0 bytes still answers a block, so an empty file has a buffer too.
@@ -174,9 +277,27 @@ ReaderOutcome ReadEntryData(OpenArchive* archive, const EntryHeader& entry, uint
   return ReaderOutcome::Ok;
 }
 
+ReaderOutcome CheckEntryContent(const OpenArchive* archive, const uint8_t* content, uint32_t size) {
+  if (archive->record == nullptr || Checksum32(content, size) == archive->contentCheck) return ReaderOutcome::Ok;
+  return ReaderOutcome::CorruptArchive;
+}
+
+ReaderOutcome FinishArchive(OpenArchive* archive) {
+  if (archive->record == nullptr) return ReaderOutcome::Ok;
+  if (archive->position != archive->entriesEnd) return ReaderOutcome::CorruptArchive;
+  uint8_t padding[kFileLengthAlignment];  // paddingSize is 0..7: PlaceIntegrityRecord
+  ReaderOutcome outcome = ReadExactly(archive, padding, archive->paddingSize);
+  if (outcome != ReaderOutcome::Ok) return outcome;
+  for (uint32_t i = 0; i < archive->paddingSize; ++i)
+    if (padding[i] != 0) return ReaderOutcome::CorruptArchive;
+  return ReaderOutcome::Ok;
+}
+
 void CloseArchive(OpenArchive* archive) {
   if (archive->file != INVALID_HANDLE_VALUE && archive->file != nullptr) CloseHandle(archive->file);
   archive->file = INVALID_HANDLE_VALUE;
+  if (archive->record != nullptr) HeapFree(GetProcessHeap(), 0, archive->record);
+  archive->record = nullptr;
 }
 
 uint32_t ReadArchiveSummaryAt(const char* path, uint32_t locator, int* automaticMode) {

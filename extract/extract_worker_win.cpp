@@ -15,7 +15,7 @@ namespace {
 // through Finish, which releases all of it before the outcome is published,
 // so that whoever sees Result non-zero finds every file closed.
 struct WorkerState {
-  OpenArchive archive;
+  OpenArchive archive;         // the file and its integrity record: CloseArchive
   uint8_t* data = nullptr;     // ReadEntryData's buffer: process heap
   uint8_t* decoded = nullptr;  // DecodeBlock's block: FreeBlock
   HANDLE output = INVALID_HANDLE_VALUE;
@@ -70,10 +70,33 @@ bool JoinOutputPath(char* outputPath) {
 
 FILETIME ToFileTime(const FileTime& time) { return FILETIME{time.low, time.high}; }
 
-// Writes one entry (header already read, caption shown).  False when the run
-// has ended; the outcome is then published.
+// Writes one entry (header already read, caption shown).  The content is
+// decoded and checked in memory before the output file is created, so a
+// block that cannot be decoded, or content that does not match the file's
+// integrity record, leaves no file behind and no older file truncated.
+// False when the run has ended; the outcome is then published.
 bool ExtractEntry(WorkerState* state, const EntryHeader& entry) {
   ReaderOutcome outcome = ReadEntryData(&state->archive, entry, &state->data);
+  if (outcome != ReaderOutcome::Ok) {
+    FailRead(state, outcome);
+    return false;
+  }
+
+  const uint8_t* content = state->data;
+  uint32_t size = entry.dataSize;
+  if (!EntryIsStored(entry)) {
+    uint32_t decodedSize = 0;
+    if (DecodeBlock(state->data, entry.dataSize, &state->decoded, &decodedSize, nullptr, 0) !=
+        DecodeOk) {
+      Fail(state, AlertCode::ReadFailure, ResultCode::FailedRead);
+      return false;
+    }
+    HeapFree(GetProcessHeap(), 0, state->data);
+    state->data = nullptr;
+    content = state->decoded;
+    size = decodedSize;
+  }
+  outcome = CheckEntryContent(&state->archive, content, size);
   if (outcome != ReaderOutcome::Ok) {
     FailRead(state, outcome);
     return false;
@@ -85,23 +108,6 @@ bool ExtractEntry(WorkerState* state, const EntryHeader& entry) {
     Fail(state, AlertCode::CannotCreateFile, ResultCode::FailedCreate);
     return false;
   }
-
-  const uint8_t* content = state->data;
-  uint32_t size = entry.dataSize;
-  if (!EntryIsStored(entry)) {
-    uint32_t decodedSize = 0;
-    if (DecodeBlock(state->data, entry.dataSize, &state->decoded, &decodedSize, nullptr, 0) !=
-        DecodeOk) {
-      // The empty file stays: it was created before decoding began.
-      Fail(state, AlertCode::ReadFailure, ResultCode::FailedRead);
-      return false;
-    }
-    HeapFree(GetProcessHeap(), 0, state->data);
-    state->data = nullptr;
-    content = state->decoded;
-    size = decodedSize;
-  }
-
   DWORD written = 0;
   if (!WriteFile(state->output, content, size, &written, nullptr) || written != size) {
     Fail(state, AlertCode::WriteFailure, ResultCode::FailedWrite);
@@ -136,6 +142,13 @@ void ExtractWorker() {
     return;
   }
   ReadFollowUpStrings(&state.archive, g_extractStatus.FollowUpName, g_extractStatus.FollowUpArgs);
+  // With an integrity record, nothing is extracted from an archive whose
+  // header or follow-up strings differ from what was packed.
+  outcome = CheckArchiveStart(&state.archive, g_extractStatus.FollowUpName, g_extractStatus.FollowUpArgs);
+  if (outcome != ReaderOutcome::Ok) {
+    FailRead(&state, outcome);
+    return;
+  }
 
   const uint32_t entryCount = state.archive.header.entryCount;
   for (uint32_t done = 0; done < entryCount; ++done) {
@@ -144,6 +157,7 @@ void ExtractWorker() {
       return;
     }
     EntryHeader entry;
+    // Checks the header and name against the record too, before the caption shows the name.
     outcome = ReadEntryHeader(&state.archive, &entry, g_extractStatus.EntryName);
     if (outcome != ReaderOutcome::Ok) {
       FailRead(&state, outcome);
@@ -158,6 +172,12 @@ void ExtractWorker() {
       return;
     }
     ReportPercent(MulDiv(static_cast<int>(done + 1), 100, static_cast<int>(entryCount)));
+  }
+  // With a record, the entries must have ended exactly where it begins.
+  outcome = FinishArchive(&state.archive);
+  if (outcome != ReaderOutcome::Ok) {
+    FailRead(&state, outcome);
+    return;
   }
   Finish(&state, ResultCode::Done);
 }

@@ -7,7 +7,7 @@ set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 
 packages=(
-  cmake make g++ clang libclang-rt-dev googletest python3 python3-pefile file groff-base
+  cmake make g++ clang libclang-rt-dev googletest python3 python3-pefile python3-xxhash file groff-base
   g++-mingw-w64-i686-posix binutils-mingw-w64-i686
   wine wine32:i386 fonts-wine xvfb xdotool imagemagick x11-utils fonts-ipafont-gothic locales
   osslsigncode openssl

@@ -3,11 +3,16 @@
 // producer's writer).
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "archive/archive_end.h"
 #include "archive/archive_format.h"
+#include "archive/checksum.h"
+#include "archive/container_checks.h"
+#include "archive/integrity_record.h"
 
 struct TestEntry {
   std::string name;
@@ -64,6 +69,71 @@ class ArchiveBytes {
     return *this;
   }
 
+  // The integrity record over everything appended so far (header, strings,
+  // entries), behind the zero padding that makes the file with its trailer
+  // a multiple of 8 long.  Content checks cover the data as stored: the
+  // tests hand the reader's check the bytes they read.
+  ArchiveBytes& Record() {
+    const uint8_t* start = bytes_.data() + locator_;
+    ArchiveHeader header = ParseArchiveHeader(start);
+    const char* strings = reinterpret_cast<const char*>(start + kArchiveHeaderSize);
+    std::string name(strings, header.followUpNameLength);
+    std::string args(strings + name.size(), FollowUpStringsSize(header) - name.size());
+    std::vector<uint8_t> record;
+    size_t at = locator_ + kArchiveHeaderSize + FollowUpStringsSize(header);
+    for (uint32_t i = 0; i < header.entryCount; ++i) {
+      EntryHeader entry = ParseEntryHeader(bytes_.data() + at);
+      const uint8_t* entryName = bytes_.data() + at + kEntryHeaderSize;
+      const uint8_t* data = entryName + EntryNameLength(entry);
+      uint8_t check[kEntryCheckSize];
+      SerializeEntryCheck(EntryCheck{EntryHeaderCheck(entry, entryName), Checksum32(data, entry.dataSize)}, check);
+      record.insert(record.end(), check, check + kEntryCheckSize);
+      at += kEntryHeaderSize + EntryNameLength(entry) + entry.dataSize;
+    }
+    IntegrityFooter footer{};
+    std::copy(kIntegrityMarker, kIntegrityMarker + kIntegrityMarkerSize, footer.marker);
+    footer.entryCount = header.entryCount;
+    footer.paddingSize = IntegrityPaddingSize(Size(), static_cast<uint32_t>(record.size()) + kIntegrityFooterSize + kTrailerSize);
+    footer.startCheck = ArchiveStartCheck(header, name.c_str(), args.c_str());
+    uint8_t raw[kIntegrityFooterSize];
+    SerializeIntegrityFooter(footer, raw);
+    record.insert(record.end(), raw, raw + kIntegrityFooterSize);
+    StoreU32(record.data() + record.size() - 4, Checksum32(record.data(), record.size() - 4));
+    bytes_.insert(bytes_.end(), footer.paddingSize, 0);
+    bytes_.insert(bytes_.end(), record.begin(), record.end());
+    return *this;
+  }
+
+  // What a signing tool does: `padding` zero bytes, then a certificate table
+  // of `tableSize` bytes, named by the PE header's certificate-table entry.
+  // The stub must come from PeStub.
+  ArchiveBytes& Sign(uint32_t padding, uint32_t tableSize) {
+    bytes_.insert(bytes_.end(), padding, 0);
+    SetCertificateEntry(Size(), tableSize);
+    bytes_.insert(bytes_.end(), tableSize, 0xC5);
+    return *this;
+  }
+  void SetCertificateEntry(uint32_t offset, uint32_t size) {
+    StoreU32(bytes_.data() + kPeAt + kCertificateEntryAt, offset);
+    StoreU32(bytes_.data() + kPeAt + kCertificateEntryAt + 4, size);
+  }
+
+  // A stub of `size` filler bytes that starts like a PE32 image: "MZ", the PE
+  // header's offset, and a PE32 header whose data directory has an empty
+  // certificate-table entry.
+  static std::vector<uint8_t> PeStub(uint32_t size) {
+    std::vector<uint8_t> stub = FillerStub(size);
+    stub[0] = 'M';
+    stub[1] = 'Z';
+    StoreU32(stub.data() + kPeOffsetField, kPeAt);
+    StoreU32(stub.data() + kPeAt, kPeSignature);
+    StoreU16(stub.data() + kPeAt + 24, kPe32Magic);
+    StoreU32(stub.data() + kPeAt + 24 + 92, 16);  // data directory entries
+    StoreU32(stub.data() + kPeAt + kCertificateEntryAt, 0);
+    StoreU32(stub.data() + kPeAt + kCertificateEntryAt + 4, 0);
+    return stub;
+  }
+
   static ArchiveHeader MakeHeader(uint16_t entryCount, uint32_t requiredSize = 0, uint16_t automaticMode = 0,
                                   uint16_t nameLength = 0, uint16_t argsLength = 0) {
     return ArchiveHeader{kArchiveMagic, kArchiveHeaderSize, entryCount, automaticMode, nameLength, argsLength,
@@ -71,6 +141,9 @@ class ArchiveBytes {
   }
 
  private:
+  static constexpr uint32_t kPeAt = 0x80;
+  static constexpr uint32_t kCertificateEntryAt = 24 + 96 + 4 * 8;  // from the PE signature
+
   static std::vector<uint8_t> FillerStub(uint32_t size) {
     std::vector<uint8_t> stub(size);
     for (uint32_t i = 0; i < size; ++i) stub[i] = static_cast<uint8_t>(i * 31 + 7);

@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <cstring>
+#include <functional>
 #include <string>
 
 #include "archive/archive_reader.h"
@@ -381,4 +382,185 @@ TEST(ArchiveReaderWin, OverrideRedirectsTheOwnFileEntryPoints) {
   EXPECT_EQ(ReadArchiveSummary(&automatic), 0u);
   EXPECT_EQ(automatic, 0);
   EXPECT_TRUE(file.NotOpenElsewhere());
+}
+
+namespace {
+
+// Every step of a whole walk, the record's checks included: Ok, or the first
+// step that was not.
+ReaderOutcome WalkWhole(ArchiveBytes& a, const char* fileName, uint32_t* requiredSize = nullptr) {
+  TempFile file(fileName, a.bytes());
+  OpenArchive archive;
+  ReaderOutcome outcome = Locate(file, a.locator(), &archive);
+  if (outcome != ReaderOutcome::Ok) return outcome;
+  char followUpName[kFollowUpBufferSize], followUpArgs[kFollowUpBufferSize];
+  ReadFollowUpStrings(&archive, followUpName, followUpArgs);
+  outcome = CheckArchiveStart(&archive, followUpName, followUpArgs);
+  for (uint32_t i = 0; i < archive.header.entryCount && outcome == ReaderOutcome::Ok; ++i) {
+    ReadEntry e = NextEntry(&archive);
+    outcome = e.headerOutcome != ReaderOutcome::Ok ? e.headerOutcome : e.dataOutcome;
+    if (outcome == ReaderOutcome::Ok)
+      outcome = CheckEntryContent(&archive, reinterpret_cast<const uint8_t*>(e.data.data()),
+                                  static_cast<uint32_t>(e.data.size()));
+  }
+  if (outcome == ReaderOutcome::Ok) outcome = FinishArchive(&archive);
+  CloseArchive(&archive);
+  EXPECT_EQ(archive.record, nullptr) << "the record's buffer is released with the file";
+  EXPECT_TRUE(file.NotOpenElsewhere());
+  if (requiredSize != nullptr) *requiredSize = ReadArchiveSummaryAt(file.path(), a.locator(), nullptr);
+  return outcome;
+}
+
+// Two entries behind a PE stub, with follow-up strings; with or without a record.
+ArchiveBytes PeArchive(bool withRecord) {
+  ArchiveBytes a(ArchiveBytes::PeStub(kStubSize));
+  a.Header(ArchiveBytes::MakeHeader(2, 4321, 0, 5, 2)).Text("a.exe").Text("-q");
+  a.Entry({"a.txt", "hello"}).Entry({"d\\b.bin", std::string(40, 'b')});
+  if (withRecord) a.Record();
+  return a.Trailer();
+}
+
+}  // namespace
+
+TEST(ArchiveReaderSigned, SignedFileWithARecordReadsWhole) {
+  ArchiveBytes a = PeArchive(true);
+  ASSERT_EQ(a.Size() % 8, 0u);
+  a.Sign(0, 1024);
+  uint32_t required = 0;
+  EXPECT_EQ(WalkWhole(a, "signed.bin", &required), ReaderOutcome::Ok);
+  EXPECT_EQ(required, 4321u) << "the summary finds the signed file's archive too";
+}
+
+// Files from before the record, signed as they were: their length was not a
+// multiple of 8, so the signing tool put zero bytes between trailer and table.
+TEST(ArchiveReaderSigned, OlderFileSignedWithPaddingReads) {
+  for (uint32_t padding = 0; padding <= kSignerPaddingLimit; ++padding) {
+    SCOPED_TRACE("padding " + std::to_string(padding));
+    ArchiveBytes a = PeArchive(false);
+    a.Sign(padding, 16);
+    uint32_t required = 0;
+    EXPECT_EQ(WalkWhole(a, "oldsigned.bin", &required), ReaderOutcome::Ok);
+    EXPECT_EQ(required, 4321u);
+  }
+}
+
+TEST(ArchiveReaderSigned, WhatASigningToolWouldNotWriteIsCorrupt) {
+  struct Case { const char* what; std::function<void(ArchiveBytes&)> damage; };
+  const Case kCases[] = {
+      {"bytes appended behind the table", [](ArchiveBytes& a) { a.Sign(0, 16).Text("x"); }},
+      {"a table that starts elsewhere", [](ArchiveBytes& a) { a.Sign(0, 16); a.SetCertificateEntry(a.Size() - 20, 16); }},
+      {"a table that would run past the end", [](ArchiveBytes& a) { a.Sign(0, 16); a.SetCertificateEntry(a.Size() - 16, 17); }},
+      {"a table entry of offset and no size", [](ArchiveBytes& a) { a.SetCertificateEntry(a.locator(), 0); }},
+      {"a table starting past the end", [](ArchiveBytes& a) { a.SetCertificateEntry(a.Size() + 8, 8); }},
+      {"eight bytes of padding", [](ArchiveBytes& a) { a.Sign(8, 16); }},
+      {"padding that is not zero", [](ArchiveBytes& a) { a.Text(std::string(1, '\1')).Sign(2, 16); }},
+      {"zero bytes behind the trailer of an unsigned file", [](ArchiveBytes& a) { a.Text(std::string(3, '\0')); }},
+  };
+  for (bool withRecord : {false, true}) {
+    for (const Case& c : kCases) {
+      SCOPED_TRACE(std::string(c.what) + (withRecord ? ", with a record" : ", without a record"));
+      ArchiveBytes a = PeArchive(withRecord);
+      c.damage(a);
+      EXPECT_EQ(WalkWhole(a, "badsigned.bin"), ReaderOutcome::CorruptArchive);
+    }
+  }
+}
+
+TEST(ArchiveReaderIntegrity, EveryChangeToACoveredByteIsCorrupt) {
+  ArchiveBytes intact = PeArchive(true);
+  ASSERT_EQ(WalkWhole(intact, "intact.bin"), ReaderOutcome::Ok);
+  const uint32_t start = intact.locator();
+  const uint32_t footer = intact.Size() - kTrailerSize - kIntegrityFooterSize;
+  struct Case { const char* what; uint32_t offset; };
+  const Case kCases[] = {
+      {"automatic mode", start + 6},
+      {"required size", start + 12},
+      {"follow-up name", start + 16},
+      {"follow-up arguments", start + 16 + 5 + 1},
+      {"first entry's time", start + 16 + 7 + 4},
+      {"first entry's name", start + 16 + 7 + 24},
+      {"first entry's data", start + 16 + 7 + 24 + 5},
+      {"second entry's name", start + 16 + 7 + 34 + 24 + 3},
+      {"second entry's last data byte", start + 16 + 7 + 34 + 24 + 7 + 39},
+      {"first entry check", footer - 16},
+      {"second entry check", footer - 1},
+      {"start check", footer + 16},
+      {"record checksum", footer + 20},
+      {"marker", footer + 7},
+  };
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.what);
+    ArchiveBytes a = intact;
+    a.bytes()[c.offset] ^= 0x08;
+    EXPECT_EQ(WalkWhole(a, "changed.bin"), ReaderOutcome::CorruptArchive);
+  }
+}
+
+TEST(ArchiveReaderIntegrity, ChangesTheRecordCannotSeeStillReadAsBefore) {
+  // Bytes a reader never takes (a change in the stub part, and a marker with
+  // 4 of its 8 bytes changed, which makes the record look absent) leave a
+  // file that reads as one without a record.
+  ArchiveBytes a = PeArchive(true);
+  a.bytes()[kStubSize - 1] ^= 0xFF;
+  EXPECT_EQ(WalkWhole(a, "stubchange.bin"), ReaderOutcome::Ok);
+  ArchiveBytes markerGone = PeArchive(true);
+  uint32_t footer = markerGone.Size() - kTrailerSize - kIntegrityFooterSize;
+  for (uint32_t i = 0; i < 4; ++i) markerGone.bytes()[footer + i] = '#';
+  TempFile file("markergone.bin", markerGone.bytes());
+  OpenArchive archive;
+  ASSERT_EQ(Locate(file, markerGone.locator(), &archive), ReaderOutcome::Ok);
+  EXPECT_EQ(archive.record, nullptr);
+  CloseArchive(&archive);
+}
+
+TEST(ArchiveReaderIntegrity, InconsistentRecordsAreCorrupt) {
+  ArchiveBytes intact = PeArchive(true);
+  const uint32_t footer = intact.Size() - kTrailerSize - kIntegrityFooterSize;
+  // Fields changed and the record's own checksum made to match again, so
+  // that only the field's consistency is judged.
+  auto reseal = [footer](ArchiveBytes& a) {
+    uint32_t recordStart = footer - 2 * kEntryCheckSize;
+    StoreU32(a.bytes().data() + footer + 20, Checksum32(a.bytes().data() + recordStart, footer + 20 - recordStart));
+  };
+  struct Case { const char* what; uint32_t field; uint32_t value; };
+  const Case kCases[] = {
+      {"entry count above the header's", footer + 8, 3},
+      {"entry count below the header's", footer + 8, 1},
+      {"padding of 8", footer + 12, 8},
+      {"padding one byte too small", footer + 12, LoadU32(intact.bytes().data() + footer + 12) - 1},
+      {"padding one byte too large", footer + 12, LoadU32(intact.bytes().data() + footer + 12) + 1},
+  };
+  ASSERT_GE(LoadU32(intact.bytes().data() + footer + 12), 1u) << "pick contents that leave padding";
+  ASSERT_LE(LoadU32(intact.bytes().data() + footer + 12), 6u);
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.what);
+    ArchiveBytes a = intact;
+    StoreU32(a.bytes().data() + c.field, c.value);
+    reseal(a);
+    EXPECT_EQ(WalkWhole(a, "inconsistent.bin"), ReaderOutcome::CorruptArchive);
+  }
+  // A record too large for the archive it sits in.
+  ArchiveBytes small(ArchiveBytes::PeStub(kStubSize));
+  small.Header(ArchiveBytes::MakeHeader(0)).Text(std::string(20, '\0'));
+  std::vector<uint8_t> footerBytes(kIntegrityFooterSize);
+  IntegrityFooter f{};
+  std::copy(kIntegrityMarker, kIntegrityMarker + kIntegrityMarkerSize, f.marker);
+  SerializeIntegrityFooter(f, footerBytes.data());
+  small.Text(std::string(footerBytes.begin(), footerBytes.end()));
+  small.bytes()[small.Size() - kIntegrityFooterSize + 8] = 1;  // one entry, where the header has none
+  small.Trailer();
+  EXPECT_EQ(WalkWhole(small, "toolarge.bin"), ReaderOutcome::CorruptArchive);
+}
+
+TEST(ArchiveReaderIntegrity, NoEntryBeyondTheRecordsCountIsRead) {
+  ArchiveBytes a = PeArchive(true);
+  TempFile file("beyond.bin", a.bytes());
+  OpenArchive archive;
+  ASSERT_EQ(Locate(file, a.locator(), &archive), ReaderOutcome::Ok);
+  char followUpName[kFollowUpBufferSize], followUpArgs[kFollowUpBufferSize];
+  ReadFollowUpStrings(&archive, followUpName, followUpArgs);
+  EXPECT_EQ(NextEntry(&archive).dataOutcome, ReaderOutcome::Ok);
+  EXPECT_EQ(NextEntry(&archive).dataOutcome, ReaderOutcome::Ok);
+  EXPECT_EQ(NextEntry(&archive).headerOutcome, ReaderOutcome::CorruptArchive) << "the record lies behind the entries";
+  CloseArchive(&archive);
 }

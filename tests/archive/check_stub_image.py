@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
-"""The built stub is a PE32 i386 GUI program that imports only system DLLs and
-carries the locator resource (type "VAL", id 133, 4 bytes, Japanese) and the
-group icon 130.  Reads the PE headers itself; usage: check_stub_image.py STUB."""
+"""The built stub is a PE32 i386 GUI program that imports only system DLLs,
+asks for DEP and a randomised base with its relocations kept, and carries the
+locator resource (type "VAL", id 133, 4 bytes, Japanese) and the group icon
+130.  Reads the PE headers itself; usage: check_stub_image.py STUB."""
 import struct
 import sys
 
@@ -9,6 +10,9 @@ SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "shell32.dll", "comctl32.dll", "msv
                "gdi32.dll", "advapi32.dll", "ntdll.dll"}
 RT_ICON, RT_GROUP_ICON = 3, 14
 JAPANESE = 0x0411
+RELOCS_STRIPPED = 0x0001                     # file header Characteristics
+DYNAMIC_BASE, NX_COMPAT = 0x0040, 0x0100     # optional header DllCharacteristics
+BASE_RELOCATION_DIRECTORY = 5
 
 
 class Image:
@@ -19,10 +23,12 @@ class Image:
         self.pe = struct.unpack_from("<I", data, 0x3C)[0]
         if data[self.pe:self.pe + 4] != b"PE\0\0":
             raise SystemExit("no PE signature")
-        self.machine, sections, _, _, _, optional_size, _ = struct.unpack_from("<HHIIIHH", data, self.pe + 4)
+        self.machine, sections, _, _, _, optional_size, self.characteristics = struct.unpack_from(
+            "<HHIIIHH", data, self.pe + 4)
         self.optional = self.pe + 24
         self.magic = self.u16(self.optional)
         self.subsystem = self.u16(self.optional + 68)
+        self.dll_characteristics = self.u16(self.optional + 70)
         self.directory_count = self.u32(self.optional + 92)
         table = self.optional + optional_size
         self.sections = [struct.unpack_from("<IIII", data, table + 40 * i + 8) for i in range(sections)]
@@ -97,6 +103,11 @@ def check(path):
         problems.append("imports beyond the system DLLs: %s" % (foreign or "no import table"))
     if image.directory(13) != (0, 0):
         problems.append("has delay-loaded imports")
+    for flag, name in ((NX_COMPAT, "DEP (NX_COMPAT)"), (DYNAMIC_BASE, "a randomised base (DYNAMIC_BASE)")):
+        if not image.dll_characteristics & flag:
+            problems.append("does not ask for %s: DllCharacteristics 0x%04x" % (name, image.dll_characteristics))
+    if image.characteristics & RELOCS_STRIPPED or image.directory(BASE_RELOCATION_DIRECTORY)[1] == 0:
+        problems.append("has no base relocations, so the system cannot move it")
 
     resources = image.resources()
     locator = resources.get(("VAL", 133), [])
@@ -124,4 +135,5 @@ if __name__ == "__main__":
         print("%s: %s" % (sys.argv[1], problem))
     if problems:
         sys.exit(1)
-    print("%s: PE32 i386 GUI, system imports only, VAL 133 and group icon 130 present" % sys.argv[1])
+    print("%s: PE32 i386 GUI, system imports only, DEP and ASLR with relocations, VAL 133 and group icon 130 present"
+          % sys.argv[1])

@@ -31,9 +31,11 @@ expect_eq "$(sed -n 2p "$record")" "$(winpath "$out")" "follow-up current folder
 rm "$record"
 expect_same_tree "$work/$top" "$out/$top"
 
-# A follow-up program that is not there.
+# A follow-up program that cannot start: kaito packs only a --run that names
+# a packed file, so this one is packed but is no program.
 name="missing-$token.exe"
-make_sfx -o "$work/$name" --run "$top\\NOT-THERE.EXE" "$work/$top"
+printf 'not a program\r\n' >"$work/$top/NOT-A-PROGRAM.EXE"
+make_sfx -o "$work/$name" --run "$top\\NOT-A-PROGRAM.EXE" "$work/$top"
 destination="$(hex "$(caption_of_destination "$name")")"
 start_stub "$work/$name"
 probe find "$destination" "$kWindowWaitMs" set-text 1002 "$(hex "$(winpath "$work/out2")")" click 1

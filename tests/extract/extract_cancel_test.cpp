@@ -62,10 +62,10 @@ TEST_F(ExtractCancel, RightAfterTheArchiveIsOpenedStopsBeforeAnyRead) {  // (b)
 TEST_F(ExtractCancel, AfterTheSizeCheckStopsBeforeTheHeaderIsRead) {  // (c)
   UseThreeEntries();
   CallScript calls;
-  calls.cancelAtRead = 1;  // the trailer
+  calls.cancelAtRead = kReadTrailer;
   RunOutcome run = RunExtraction(DialogScript(), calls);
   EXPECT_EQ(run.result, ResultCode::Cancelled);
-  EXPECT_EQ(WorkerCalls().reads, 1);
+  EXPECT_EQ(WorkerCalls().reads, kReadTrailer);
   EXPECT_TRUE(run.served.empty());
   ExpectReleased(run);
 }
@@ -76,10 +76,10 @@ TEST_F(ExtractCancel, AfterTheHeaderStopsBeforeTheFollowUpStrings) {  // (d)
   UseThreeEntries(options);
   lstrcpyA(g_extractStatus.FollowUpName, "stale");
   CallScript calls;
-  calls.cancelAtRead = 2;  // the archive header
+  calls.cancelAtRead = kReadArchiveHeader;
   RunOutcome run = RunExtraction(DialogScript(), calls);
   EXPECT_EQ(run.result, ResultCode::Cancelled);
-  EXPECT_EQ(WorkerCalls().reads, 2);
+  EXPECT_EQ(WorkerCalls().reads, kReadRecord) << "the record is checked with the header, before the check point";
   EXPECT_STREQ(g_extractStatus.FollowUpName, "stale");
   EXPECT_TRUE(run.served.empty());
   ExpectReleased(run);
@@ -90,11 +90,11 @@ TEST_F(ExtractCancel, BeforeTheFirstEntryAfterTheFollowUpStrings) {  // (e), fir
   options.followUpName = "run.exe";
   UseThreeEntries(options);
   CallScript calls;
-  calls.cancelAtRead = 3;  // the follow-up name
+  calls.cancelAtRead = kReadFirstAfterRecord;  // the follow-up name
   RunOutcome run = RunExtraction(DialogScript(), calls);
   EXPECT_EQ(run.result, ResultCode::Cancelled);
   EXPECT_STREQ(g_extractStatus.FollowUpName, "run.exe");
-  EXPECT_EQ(WorkerCalls().reads, 3) << "an entry header was read";
+  EXPECT_EQ(WorkerCalls().reads, kReadFirstAfterRecord) << "an entry header was read";
   EXPECT_TRUE(run.served.empty());
   EXPECT_TRUE(ListFolder(dest_).empty());
   ExpectReleased(run);

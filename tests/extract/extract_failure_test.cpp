@@ -76,15 +76,25 @@ TEST_F(ExtractFailure, DamagedSecondEntryHeaderIsCorruptAfterTheFirstEntry) {
   ExpectReleased(run);
 }
 
-// Reads: 1 trailer, 2 archive header, then per entry: header, name, data.
+// Reads: see ArchiveRead; then per entry: header, name, data; then the padding.
 TEST_F(ExtractFailure, FailedReadsAreReadFailures) {
-  struct Case { int failingRead; Requests served; bool firstKept; };
+  struct Case { int failingRead; Requests served; bool firstKept; bool secondKept; };
+  const int kEntryData = kReadFirstAfterRecord + 2;
+  const int kSecondData = kEntryData + 3;
   const Case kCases[] = {
-      {1, {AlertRequest(AlertCode::ReadFailure)}, false},                                    // trailer
-      {2, {AlertRequest(AlertCode::ReadFailure)}, false},                                    // archive header
-      {3, {AlertRequest(AlertCode::ReadFailure)}, false},                                    // entry header
-      {5, {CaptionRequest("a.txt"), AlertRequest(AlertCode::ReadFailure)}, false},           // entry data
-      {8, Then(kFirstEntryDone, AlertCode::ReadFailure), true},                              // second data
+      {kReadPeOffset, {AlertRequest(AlertCode::ReadFailure)}, false, false},
+      {kReadPeHeader, {AlertRequest(AlertCode::ReadFailure)}, false, false},
+      {kReadTrailer, {AlertRequest(AlertCode::ReadFailure)}, false, false},
+      {kReadArchiveHeader, {AlertRequest(AlertCode::ReadFailure)}, false, false},
+      {kReadRecordFooter, {AlertRequest(AlertCode::ReadFailure)}, false, false},
+      {kReadRecord, {AlertRequest(AlertCode::ReadFailure)}, false, false},
+      {kReadFirstAfterRecord, {AlertRequest(AlertCode::ReadFailure)}, false, false},  // entry header
+      {kEntryData, {CaptionRequest("a.txt"), AlertRequest(AlertCode::ReadFailure)}, false, false},
+      {kSecondData, Then(kFirstEntryDone, AlertCode::ReadFailure), true, false},
+      {kSecondData + 1,  // the padding in front of the record, once both files are written
+       {CaptionRequest("a.txt"), PercentRequest(50), CaptionRequest("d\\b.txt"), PercentRequest(100),
+        AlertRequest(AlertCode::ReadFailure)},
+       true, true},
   };
   for (const Case& c : kCases) {
     SCOPED_TRACE("failing read " + std::to_string(c.failingRead));
@@ -97,38 +107,65 @@ TEST_F(ExtractFailure, FailedReadsAreReadFailures) {
     EXPECT_EQ(run.result, ResultCode::FailedRead);
     EXPECT_EQ(run.served, c.served);
     EXPECT_EQ(FileExists(dest_ + "a.txt"), c.firstKept);
-    EXPECT_FALSE(FileExists(dest_ + "d\\b.txt")) << "no file is created before its data is read";
+    EXPECT_EQ(FileExists(dest_ + "d\\b.txt"), c.secondKept) << "no file is created before its data is read";
     ExpectReleased(run);
   }
 }
 
-TEST_F(ExtractFailure, DataBufferThatCannotBeAllocatedIsOutOfMemory) {
-  UseArchive(TwoEntries());
-  CallScript calls;
-  calls.failZeroedAllocAt = 2;
-  RunOutcome run = RunExtraction(DialogScript(), calls);
-  EXPECT_EQ(run.result, ResultCode::FailedMemory);
-  EXPECT_EQ(run.served, Then(kFirstEntryDone, AlertCode::OutOfMemory));
-  ExpectFirstEntryKept();
-  EXPECT_FALSE(FileExists(dest_ + "d\\b.txt"));
-  ExpectReleased(run);
+// Zero-filled allocations of a run: the record's buffer, then each entry's data.
+TEST_F(ExtractFailure, BuffersThatCannotBeAllocatedAreOutOfMemory) {
+  struct Case { const char* what; int failingAlloc; Requests served; bool firstKept; };
+  const Case kCases[] = {
+      {"the integrity record's buffer", 1, {AlertRequest(AlertCode::OutOfMemory)}, false},
+      {"the second entry's data", 3, Then(kFirstEntryDone, AlertCode::OutOfMemory), true},
+  };
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.what);
+    TearDown();
+    SetUp();
+    UseArchive(TwoEntries());
+    CallScript calls;
+    calls.failZeroedAllocAt = c.failingAlloc;
+    RunOutcome run = RunExtraction(DialogScript(), calls);
+    EXPECT_EQ(run.result, ResultCode::FailedMemory);
+    EXPECT_EQ(run.served, c.served);
+    EXPECT_EQ(FileExists(dest_ + "a.txt"), c.firstKept);
+    EXPECT_FALSE(FileExists(dest_ + "d\\b.txt"));
+    ExpectReleased(run);
+  }
 }
 
-TEST_F(ExtractFailure, RefusedBlockLeavesAnEmptyFile) {
-  std::vector<uint8_t> image = BuildImage(TwoEntries());
-  PatchArchive(&image, "QZC\x1A", "QZX\x1A");
-  UseImage(image);
-  CreateDirectoryA((dest_ + "d").c_str(), nullptr);
-  WriteWholeFile(dest_ + "d\\b.txt", "older content");
-  SkipOverwritePrompt = 1;
-  RunOutcome run = RunExtraction(DialogScript());
-  EXPECT_EQ(run.result, ResultCode::FailedRead);
-  EXPECT_EQ(run.served, Then(kFirstEntryDone, AlertCode::ReadFailure));
-  ExpectFirstEntryKept();
-  EXPECT_TRUE(FileExists(dest_ + "d\\b.txt"));
-  EXPECT_EQ(ReadWholeFile(dest_ + "d\\b.txt"), "") << "created, truncating the older file, before decoding";
-  EXPECT_EQ(WorkerCalls().writes, 1);
-  ExpectReleased(run);
+// The block is decoded before its file is created: with or without an
+// integrity record, a block the decoder refuses leaves no empty file behind
+// and an older file of that name whole.
+TEST_F(ExtractFailure, RefusedBlockLeavesNoFileAndAnOlderOneWhole) {
+  for (bool withRecord : {true, false}) {
+    for (bool olderFile : {true, false}) {
+      SCOPED_TRACE(std::string(withRecord ? "with" : "without") + " a record, " +
+                   (olderFile ? "an older file" : "no older file"));
+      TearDown();
+      SetUp();
+      std::vector<uint8_t> image = BuildImage(TwoEntries());
+      PatchArchive(&image, "QZC\x1A", "QZX\x1A");
+      UseImage(withRecord ? image : WithoutIntegrityRecord(image));
+      if (olderFile) {
+        CreateDirectoryA((dest_ + "d").c_str(), nullptr);
+        WriteWholeFile(dest_ + "d\\b.txt", "older content");
+      }
+      SkipOverwritePrompt = 1;
+      RunOutcome run = RunExtraction(DialogScript());
+      EXPECT_EQ(run.result, ResultCode::FailedRead);
+      EXPECT_EQ(run.served, Then(kFirstEntryDone, AlertCode::ReadFailure));
+      ExpectFirstEntryKept();
+      EXPECT_EQ(FileExists(dest_ + "d\\b.txt"), olderFile);
+      if (olderFile) {
+        EXPECT_EQ(ReadWholeFile(dest_ + "d\\b.txt"), "older content");
+      }
+      EXPECT_EQ(WorkerCalls().creates.size(), 2u) << "only the archive and a.txt were opened";
+      EXPECT_EQ(WorkerCalls().writes, 1);
+      ExpectReleased(run);
+    }
+  }
 }
 
 TEST_F(ExtractFailure, FailedWriteIsAWriteFailure) {
@@ -170,7 +207,7 @@ TEST_F(ExtractFailure, FolderBlockedByAFileTellsBothMessages) {
 TEST_F(ExtractFailure, FolderThatCannotBeMadeTellsBothMessagesAndKeepsOuterFolders) {
   std::vector<uint8_t> image = BuildImage({StoredEntry("outer\\inX\\f.txt", "f")});
   PatchArchive(&image, "inX", "in|");  // a name the file system refuses
-  UseImage(image);
+  UseImage(WithoutIntegrityRecord(image));  // whose record would refuse the changed name
   RunOutcome run = RunExtraction(DialogScript());
   EXPECT_EQ(run.result, ResultCode::FailedCreate);
   EXPECT_EQ(run.served, (Requests{CaptionRequest("outer\\in|\\f.txt"), AlertRequest(AlertCode::CannotCreateFolder),

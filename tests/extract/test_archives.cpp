@@ -3,6 +3,8 @@
 #include <algorithm>
 
 #include "archive/archive_reader.h"
+#include "archive/checksum.h"
+#include "archive/integrity_record.h"
 #include "extract/extract_status.h"
 
 namespace {
@@ -64,6 +66,31 @@ ArchiveInput StoredEntry(const std::string& name, const std::string& content, Fi
 ArchiveInput CompressedEntry(const std::string& name, const std::string& content, FileTime creation,
                              FileTime lastWrite) {
   return Entry(name, content, creation, lastWrite, 6);
+}
+
+RecordPlace FindRecord(const std::vector<uint8_t>& image) {
+  RecordPlace place;
+  place.trailer = image.size() - kTrailerSize;
+  place.footer = place.trailer - kIntegrityFooterSize;
+  EXPECT_TRUE(HasIntegrityMarker(image.data() + place.footer)) << "the image carries no integrity record";
+  IntegrityFooter footer = ParseIntegrityFooter(image.data() + place.footer);
+  place.recordStart = place.trailer - IntegrityRecordSize(footer.entryCount);
+  place.entriesEnd = place.recordStart - footer.paddingSize;
+  return place;
+}
+
+std::vector<uint8_t> WithoutIntegrityRecord(const std::vector<uint8_t>& image) {
+  RecordPlace place = FindRecord(image);
+  std::vector<uint8_t> bare(image.begin(), image.begin() + static_cast<std::ptrdiff_t>(place.entriesEnd));
+  bare.insert(bare.end(), image.begin() + static_cast<std::ptrdiff_t>(place.trailer), image.end());
+  return bare;
+}
+
+void ResealIntegrityRecord(std::vector<uint8_t>* image) {
+  RecordPlace place = FindRecord(*image);
+  uint8_t* record = image->data() + place.recordStart;
+  uint32_t size = static_cast<uint32_t>(place.trailer - place.recordStart);
+  StoreU32(record + size - 4, Checksum32(record, size - 4));
 }
 
 std::string SampleContent(size_t size, uint32_t seed) {

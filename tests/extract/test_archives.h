@@ -21,6 +21,33 @@ ArchiveInput CompressedEntry(const std::string& name, const std::string& content
 // Varied bytes that compress somewhat: repeated words and noise.
 std::string SampleContent(size_t size, uint32_t seed);
 
+// The worker's ReadFile calls before the first entry, for a file from the
+// writer (it carries an integrity record) on the test stub; the follow-up
+// strings come next, then per entry its header, name and data, and after the
+// last entry the padding in front of the record.
+enum ArchiveRead {
+  kReadPeOffset = 1,   // the PE header's offset at 0x3C
+  kReadPeHeader,       // the PE header up to the certificate-table entry
+  kReadTrailer,        // the bytes in front of the archive's end
+  kReadArchiveHeader,
+  kReadRecordFooter,
+  kReadRecord,         // the whole integrity record
+  kReadFirstAfterRecord,
+};
+
+// Where the integrity record of an image from the writer lies.
+struct RecordPlace {
+  size_t trailer;      // the trailer's offset (the image is not signed)
+  size_t footer;       // the footer's offset
+  size_t recordStart;  // the first entry check
+  size_t entriesEnd;   // where the padding in front of the record begins
+};
+RecordPlace FindRecord(const std::vector<uint8_t>& image);
+// The same file as today's readers knew it: padding and record cut out.
+std::vector<uint8_t> WithoutIntegrityRecord(const std::vector<uint8_t>& image);
+// Recomputes the record's own checksum after a test changed one of its fields.
+void ResealIntegrityRecord(std::vector<uint8_t>* image);
+
 std::string ReadWholeFile(const std::string& path);
 void WriteWholeFile(const std::string& path, const std::string& content);
 bool FileExists(const std::string& path);    // a file, not a folder

@@ -18,11 +18,11 @@ folder, and closes every message box.  Each run must:
     or a folder alert followed by the file alert), or the completion, or the
     damaged-data message when the damage leaves a required size of 0;
   - write nothing outside its destination;
-  - leave in its destination only files identical to the source, apart from
-    the one entry that holds the damage (the format carries no checksum, so
-    damage to an entry's bytes, name or times can pass unseen into that one
-    file); every entry before the damaged one must be there, and after a
-    completion every entry but the damaged one.
+  - leave in its destination only files identical to the source; a file
+    without an integrity record (the record cut off with the archive) may
+    let damage to one entry's bytes, name or times pass unseen into that one
+    file; every entry before the damaged one must be there, and after a
+    completion every entry (but the damaged one, without a record).
 Prints the figures by outcome class and exits 1 on any violation.
 """
 import argparse
@@ -73,7 +73,9 @@ def damaged_part(layout, offset):
     i = layout.entry_at(offset)
     if i is not None:
         return i
-    return "trailer" if offset >= layout.trailer else "header"
+    if offset >= layout.trailer:
+        return "trailer"
+    return "record" if offset >= layout.entries_end else "header"
 
 
 def make_cases(base, layout, args):
@@ -96,6 +98,7 @@ def make_cases(base, layout, args):
         marks = {L, L + 16, layout.strings_end}
         for start, name_start, data_start, end, _, _ in layout.entries:
             marks |= {start, start + 4, start + 20, name_start, data_start, data_start + 268, end}
+        marks |= {layout.entries_end, layout.record_start, layout.trailer - sweep_lib.FOOTER_SIZE}
         kept = sorted({m + d for m in marks for d in (0, 1)} & set(kept))
         cuts = cuts[::step]
     for cut in cuts:
@@ -165,6 +168,8 @@ def judge(case, result, layout, source, dest):
 
     tree = sweep_lib.read_tree(dest)
     done = rest == ["done"]
+    # With a record the damage can pass into no file at all.
+    checked = isinstance(sweep_lib.record_place(case.data, layout.locator), tuple)
     explained = {rel for rel, content in tree.items() if source.get(rel) == content}
     unexplained = sorted(set(tree) - explained)
     names_in_order = [entry[4].decode("cp932") for entry in layout.entries]
@@ -179,8 +184,10 @@ def judge(case, result, layout, source, dest):
             required_names = names_in_order
     else:
         required_names = names_in_order[:d] if isinstance(d, int) else []
+    if checked:
+        required_names = names_in_order if done else required_names
     missing = [n for n in required_names if n not in explained]
-    allowed = 1 if isinstance(d, int) else 0
+    allowed = 1 if isinstance(d, int) and not checked else 0
     if missing or len(unexplained) > allowed:
         what = "false done" if done else "earlier files lost or stray files"
         violations.append("%s: missing or changed %s, unexplained %s" % (what, missing, unexplained))
@@ -193,6 +200,8 @@ def judge(case, result, layout, source, dest):
             outcome += " (identical)"
         elif len(explained) < len(source):
             outcome += " (damaged entry passed unseen)" if isinstance(d, int) else " (entries dropped)"
+        if not checked:
+            outcome += " [no record]"
     return outcome, violations
 
 
