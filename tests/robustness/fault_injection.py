@@ -258,7 +258,11 @@ def main():
             if not f.interactive:
                 command.append("--auto")
             if f.follow_up:
-                command += ["--run", RECORDER]
+                # kaito starts only a packed program: the recorder goes in as the
+                # last entry, the same bytes as the copy already in the
+                # destination, which a run that fails earlier leaves alone.
+                shutil.copy(args.recorder, os.path.join(src, RECORDER))
+                command += [RECORDER, "--run", RECORDER]
             subprocess.run(command, check=True, stdout=subprocess.DEVNULL)
             cases.append((f.name, program, f.temp, getattr(f, "dialog", f.dest) if f.interactive else None,
                           f.options))
