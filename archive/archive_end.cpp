@@ -20,15 +20,15 @@ CertificateTable ReadCertificateEntry(const uint8_t* peHead) {
                           LoadU32(peHead + kCertificateEntryField + 4)};
 }
 
-ReaderOutcome FindArchiveEnd(CertificateTable table, uint32_t fileSize, uint32_t* archiveEnd) {
+bool FindArchiveEnd(CertificateTable table, uint32_t fileSize, uint32_t* archiveEnd) {
   if (table.offset == 0 && table.size == 0) {
     *archiveEnd = fileSize;
-    return ReaderOutcome::Ok;
+    return true;
   }
   if (table.offset > fileSize || table.size != fileSize - table.offset || table.size == 0)
-    return ReaderOutcome::CorruptArchive;
+    return false;
   *archiveEnd = table.offset;
-  return ReaderOutcome::Ok;
+  return true;
 }
 
 uint32_t FindTrailer(const uint8_t* tail, uint32_t tailSize, uint32_t locator, bool isSigned) {

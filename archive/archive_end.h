@@ -9,7 +9,6 @@
 
 #include <cstdint>
 
-#include "archive/reader_outcome.h"
 
 constexpr uint32_t kPeOffsetField = 0x3C;      // DOS header: file offset of the PE signature
 constexpr uint32_t kPeSignature = 0x00004550;  // "PE\0\0"
@@ -32,8 +31,9 @@ CertificateTable ReadCertificateEntry(const uint8_t* peHead);
 
 // The end of the archive part: the file size when the entry is empty, the
 // table's start when the table ends exactly at the end of the file.  Any other
-// entry (bytes appended behind the table, a table elsewhere) is CorruptArchive.
-ReaderOutcome FindArchiveEnd(CertificateTable table, uint32_t fileSize, uint32_t* archiveEnd);
+// entry (bytes appended behind the table, a table elsewhere) answers false: a
+// CorruptArchive.
+bool FindArchiveEnd(CertificateTable table, uint32_t fileSize, uint32_t* archiveEnd);
 
 // Finds the trailer among the `tailSize` bytes in front of the archive end
 // (`tail` points at the first of them; at most kTrailerSize + 7 are looked

@@ -21,7 +21,7 @@ bool ReadAt(const ArchiveSource& source, uint32_t offset, void* buffer, uint32_t
 // Reads `size` bytes at the parser's position, which must end before the trailer.
 bool ReadNext(ArchiveParser* parser, void* buffer, uint32_t size, const char* whatPastEnd,
               ParseError* error) {
-  if (CheckFitsBeforeTrailer(parser->position, size, parser->trailerPosition) != ReaderOutcome::Ok)
+  if (!CheckFitsBeforeTrailer(parser->position, size, parser->trailerPosition))
     return Fail(error, ReaderOutcome::CorruptArchive, parser->position, whatPastEnd);
   if (!ReadAt(parser->source, parser->position, buffer, size))
     return Fail(error, ReaderOutcome::ReadFailure, parser->position, "read failed");
@@ -44,7 +44,7 @@ CertificateTable ReadCertificateTable(const ArchiveSource& source, uint32_t file
 bool LocateTrailer(ArchiveParser* parser, uint32_t fileSize, ParseError* error) {
   parser->certificateTable = ReadCertificateTable(parser->source, fileSize);
   uint32_t archiveEnd = 0;
-  if (FindArchiveEnd(parser->certificateTable, fileSize, &archiveEnd) != ReaderOutcome::Ok)
+  if (!FindArchiveEnd(parser->certificateTable, fileSize, &archiveEnd))
     return Fail(error, ReaderOutcome::CorruptArchive, fileSize,
                 "certificate table does not end at the end of the file (bytes appended to a signed file?)");
   uint8_t tail[kTrailerSize + kSignerPaddingLimit];
@@ -70,8 +70,8 @@ bool OpenIntegrityRecord(ArchiveParser* parser, ParseError* error) {
     return Fail(error, ReaderOutcome::ReadFailure, footerAt, "cannot read the integrity record");
   if (!HasIntegrityMarker(bytes)) return true;
   record.footer = ParseIntegrityFooter(bytes);
-  if (PlaceIntegrityRecord(record.footer, parser->header, parser->locator, parser->trailerPosition,
-                           &record.recordStart, &record.entriesEnd) != ReaderOutcome::Ok)
+  if (!PlaceIntegrityRecord(record.footer, parser->header, parser->locator, parser->trailerPosition,
+                           &record.recordStart, &record.entriesEnd))
     return Fail(error, ReaderOutcome::CorruptArchive, footerAt,
                 "integrity record is inconsistent (entry count, padding or size)");
   // The entry checks are checked here, as the stub does, and read again one
@@ -100,7 +100,7 @@ bool OpenArchiveParser(const ArchiveSource& source, uint32_t locator, ArchivePar
     return Fail(error, ReaderOutcome::CorruptArchive, 0, "file is 2 GiB or larger");
   uint32_t fileSize = static_cast<uint32_t>(source.fileSize);
   if (!LocateTrailer(parser, fileSize, error)) return false;
-  if (CheckFileSize(parser->trailerPosition + kTrailerSize, locator) != ReaderOutcome::Ok)
+  if (!CheckFileSize(parser->trailerPosition + kTrailerSize, locator))
     return Fail(error, ReaderOutcome::CorruptArchive, locator, "no room for the archive header");
   parser->position = locator;
 
@@ -111,7 +111,7 @@ bool OpenArchiveParser(const ArchiveSource& source, uint32_t locator, ArchivePar
   const ArchiveHeader& h = parser->header;
   if (h.magic != kArchiveMagic)
     return Fail(error, ReaderOutcome::CorruptArchive, locator, "archive header magic is not \"AL\"");
-  if (CheckArchiveHeader(h) != ReaderOutcome::Ok)
+  if (!CheckArchiveHeader(h))
     return Fail(error, ReaderOutcome::CorruptArchive, locator,
                 h.headerSize != kArchiveHeaderSize ? "archive headerSize is not 16"
                                                    : "follow-up string longer than 259 bytes");
@@ -140,7 +140,7 @@ bool NextEntry(ArchiveParser* parser, LeadByteTest isLeadByte, ParsedEntry* entr
   entry->header = ParseEntryHeader(bytes);
   if (entry->header.magic != kEntryMagic)
     return Fail(error, ReaderOutcome::CorruptArchive, entry->headerOffset, "entry header magic is not \"FL\"");
-  if (CheckEntryHeader(entry->header) != ReaderOutcome::Ok)
+  if (!CheckEntryHeader(entry->header))
     return Fail(error, ReaderOutcome::CorruptArchive, entry->headerOffset + 2,
                 EntryNameLength(entry->header) == 0 ? "entry name length is 0"
                                                     : "entry name longer than 519 bytes");
@@ -165,7 +165,7 @@ bool NextEntry(ArchiveParser* parser, LeadByteTest isLeadByte, ParsedEntry* entr
   }
   entry->dataOffset = parser->position;
   entry->dataSize = entry->header.dataSize;
-  if (CheckFitsBeforeTrailer(parser->position, entry->dataSize, parser->trailerPosition) != ReaderOutcome::Ok)
+  if (!CheckFitsBeforeTrailer(parser->position, entry->dataSize, parser->trailerPosition))
     return Fail(error, ReaderOutcome::CorruptArchive, entry->dataOffset, "entry data runs into the trailer");
   parser->position += entry->dataSize;
   ++parser->entriesRead;

@@ -65,7 +65,7 @@ ReaderOutcome LocateTrailer(OpenArchive* archive, uint32_t locator, uint32_t fil
   ReaderOutcome outcome = ReadCertificateTable(archive->file, fileSize, &table);
   if (outcome != ReaderOutcome::Ok) return outcome;
   uint32_t archiveEnd = 0;
-  if (FindArchiveEnd(table, fileSize, &archiveEnd) != ReaderOutcome::Ok) return ReaderOutcome::CorruptArchive;
+  if (!FindArchiveEnd(table, fileSize, &archiveEnd)) return ReaderOutcome::CorruptArchive;
   uint8_t tail[kTrailerSize + kSignerPaddingLimit];
   uint32_t tailSize = archiveEnd < sizeof tail ? archiveEnd : static_cast<uint32_t>(sizeof tail);
   if (tailSize < kTrailerSize) return ReaderOutcome::ReadFailure;
@@ -91,8 +91,8 @@ ReaderOutcome OpenIntegrityRecord(OpenArchive* archive, uint32_t locator) {
   archive->startCheck = footer.startCheck;
   archive->paddingSize = footer.paddingSize;
   uint32_t recordStart = 0;
-  if (PlaceIntegrityRecord(footer, archive->header, locator, archive->trailerPosition, &recordStart,
-                           &archive->entriesEnd) != ReaderOutcome::Ok)
+  if (!PlaceIntegrityRecord(footer, archive->header, locator, archive->trailerPosition, &recordStart,
+                           &archive->entriesEnd))
     return ReaderOutcome::CorruptArchive;
   uint32_t size = IntegrityRecordSize(footer.entryCount);
   archive->record = static_cast<uint8_t*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, size));
@@ -126,7 +126,7 @@ ReaderOutcome OpenAndCheck(const char* path, uint32_t locator, CancelTest cancel
   if (fileSize > kMaxSelfExtractingFileSize) return ReaderOutcome::CorruptArchive;
   ReaderOutcome outcome = LocateTrailer(archive, locator, fileSize);
   if (outcome != ReaderOutcome::Ok) return outcome;
-  if (CheckFileSize(archive->trailerPosition + kTrailerSize, locator) != ReaderOutcome::Ok)
+  if (!CheckFileSize(archive->trailerPosition + kTrailerSize, locator))
     return ReaderOutcome::CorruptArchive;
   if (Cancelled(cancel)) return ReaderOutcome::Cancelled;
 
@@ -136,7 +136,7 @@ ReaderOutcome OpenAndCheck(const char* path, uint32_t locator, CancelTest cancel
   if (outcome != ReaderOutcome::Ok) return outcome;
   archive->position = locator + kArchiveHeaderSize;
   archive->header = ParseArchiveHeader(header);
-  if (CheckArchiveHeader(archive->header) != ReaderOutcome::Ok) return ReaderOutcome::CorruptArchive;
+  if (!CheckArchiveHeader(archive->header)) return ReaderOutcome::CorruptArchive;
 
   outcome = OpenIntegrityRecord(archive, locator);
   if (outcome != ReaderOutcome::Ok) return outcome;
@@ -228,20 +228,18 @@ ReaderOutcome CheckArchiveStart(const OpenArchive* archive, const char* followUp
 }
 
 ReaderOutcome ReadEntryHeader(OpenArchive* archive, EntryHeader* entry, char* name) {
-  if (CheckFitsBeforeTrailer(archive->position, kEntryHeaderSize, archive->entriesEnd) !=
-      ReaderOutcome::Ok)
+  if (!CheckFitsBeforeTrailer(archive->position, kEntryHeaderSize, archive->entriesEnd))
     return ReaderOutcome::CorruptArchive;
   // The header's bytes and the name, side by side as the record's checksum covers them.
   uint8_t bytes[kEntryHeaderSize + kMaxNameLength];
   ReaderOutcome outcome = ReadExactly(archive, bytes, kEntryHeaderSize);
   if (outcome != ReaderOutcome::Ok) return outcome;
   *entry = ParseEntryHeader(bytes);
-  if (CheckEntryHeader(*entry) != ReaderOutcome::Ok) return ReaderOutcome::CorruptArchive;
+  if (!CheckEntryHeader(*entry)) return ReaderOutcome::CorruptArchive;
 
   uint32_t nameLength = EntryNameLength(*entry);
   std::memset(name, 0, kNameBufferSize);
-  if (CheckFitsBeforeTrailer(archive->position, nameLength, archive->entriesEnd) !=
-      ReaderOutcome::Ok)
+  if (!CheckFitsBeforeTrailer(archive->position, nameLength, archive->entriesEnd))
     return ReaderOutcome::CorruptArchive;
   outcome = ReadExactly(archive, bytes + kEntryHeaderSize, nameLength);
   if (outcome != ReaderOutcome::Ok) return outcome;
@@ -262,8 +260,7 @@ ReaderOutcome ReadEntryHeader(OpenArchive* archive, EntryHeader* entry, char* na
 
 ReaderOutcome ReadEntryData(OpenArchive* archive, const EntryHeader& entry, uint8_t** data) {
   *data = nullptr;
-  if (CheckFitsBeforeTrailer(archive->position, entry.dataSize, archive->entriesEnd) !=
-      ReaderOutcome::Ok)
+  if (!CheckFitsBeforeTrailer(archive->position, entry.dataSize, archive->entriesEnd))
     return ReaderOutcome::CorruptArchive;
   // HeapAlloc of 0 bytes still answers a block, so an empty file has a buffer too.
   void* buffer = HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, entry.dataSize);

@@ -1,21 +1,21 @@
 #include "archive/container_checks.h"
 
-ReaderOutcome CheckTrailer(uint32_t trailer, uint32_t locator) {
-  return trailer == locator ? ReaderOutcome::Ok : ReaderOutcome::CorruptArchive;
+bool CheckTrailer(uint32_t trailer, uint32_t locator) {
+  return trailer == locator;
 }
 
-ReaderOutcome CheckFileSize(uint32_t fileSize, uint32_t locator) {
+bool CheckFileSize(uint32_t fileSize, uint32_t locator) {
   uint64_t needed = uint64_t{locator} + kMinimumArchiveSize;
-  return fileSize >= needed ? ReaderOutcome::Ok : ReaderOutcome::CorruptArchive;
+  return fileSize >= needed;
 }
 
-ReaderOutcome CheckArchiveHeader(const ArchiveHeader& header) {
+bool CheckArchiveHeader(const ArchiveHeader& header) {
   if (header.magic != kArchiveMagic || header.headerSize != kArchiveHeaderSize)
-    return ReaderOutcome::CorruptArchive;
-  if (header.followUpNameLength > kMaxFollowUpLength) return ReaderOutcome::CorruptArchive;
+    return false;
+  if (header.followUpNameLength > kMaxFollowUpLength) return false;
   if (header.followUpNameLength > 0 && header.followUpArgsLength > kMaxFollowUpLength)
-    return ReaderOutcome::CorruptArchive;
-  return ReaderOutcome::Ok;
+    return false;
+  return true;
 }
 
 uint32_t FollowUpStringsSize(const ArchiveHeader& header) {
@@ -23,16 +23,16 @@ uint32_t FollowUpStringsSize(const ArchiveHeader& header) {
   return uint32_t{header.followUpNameLength} + header.followUpArgsLength;
 }
 
-ReaderOutcome CheckEntryHeader(const EntryHeader& entry) {
-  if (entry.magic != kEntryMagic) return ReaderOutcome::CorruptArchive;
+bool CheckEntryHeader(const EntryHeader& entry) {
+  if (entry.magic != kEntryMagic) return false;
   uint32_t nameLength = EntryNameLength(entry);
-  if (nameLength == 0 || nameLength > kMaxNameLength) return ReaderOutcome::CorruptArchive;
-  return ReaderOutcome::Ok;
+  if (nameLength == 0 || nameLength > kMaxNameLength) return false;
+  return true;
 }
 
-ReaderOutcome CheckFitsBeforeTrailer(uint32_t position, uint32_t size, uint32_t trailerPosition) {
-  if (position > trailerPosition) return ReaderOutcome::CorruptArchive;
-  return size <= trailerPosition - position ? ReaderOutcome::Ok : ReaderOutcome::CorruptArchive;
+bool CheckFitsBeforeTrailer(uint32_t position, uint32_t size, uint32_t trailerPosition) {
+  if (position > trailerPosition) return false;
+  return size <= trailerPosition - position;
 }
 
 namespace {

@@ -1,6 +1,8 @@
 // The structural checks of the archive container, in one place, so the stub's
 // Win32 reader and the host tools' portable reader refuse exactly the same
 // files.  Every size rule is evaluated in 64 bits: nothing here can wrap.
+// Each Check answers whether its rule holds; a broken rule is always a
+// CorruptArchive to the readers.
 #pragma once
 
 #include <cstddef>
@@ -8,26 +10,25 @@
 
 #include "archive/archive_format.h"
 #include "archive/lead_byte.h"
-#include "archive/reader_outcome.h"
 
 // The trailer (the file's last four bytes) must repeat the locator value L.
-ReaderOutcome CheckTrailer(uint32_t trailer, uint32_t locator);
+bool CheckTrailer(uint32_t trailer, uint32_t locator);
 
 // The file must hold at least the stub, a header and the trailer.
-ReaderOutcome CheckFileSize(uint32_t fileSize, uint32_t locator);
+bool CheckFileSize(uint32_t fileSize, uint32_t locator);
 
 // Magic, headerSize, and follow-up strings that fit their 260-byte buffers.
-ReaderOutcome CheckArchiveHeader(const ArchiveHeader& header);
+bool CheckArchiveHeader(const ArchiveHeader& header);
 
 // The bytes the follow-up strings occupy behind the header: the arguments
 // count only when a follow-up name is present.
 uint32_t FollowUpStringsSize(const ArchiveHeader& header);
 
 // Magic, and a name length of 1..519 bytes.
-ReaderOutcome CheckEntryHeader(const EntryHeader& entry);
+bool CheckEntryHeader(const EntryHeader& entry);
 
 // A read of `size` bytes at `position` must end at or before the trailer.
-ReaderOutcome CheckFitsBeforeTrailer(uint32_t position, uint32_t size, uint32_t trailerPosition);
+bool CheckFitsBeforeTrailer(uint32_t position, uint32_t size, uint32_t trailerPosition);
 
 
 // An entry name must stay below the destination folder: no leading separator,

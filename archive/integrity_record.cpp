@@ -42,19 +42,18 @@ uint32_t IntegrityRecordSize(uint32_t entryCount) {
   return entryCount * kEntryCheckSize + kIntegrityFooterSize;
 }
 
-ReaderOutcome PlaceIntegrityRecord(const IntegrityFooter& footer, const ArchiveHeader& header,
-                                   uint32_t locator, uint32_t trailerPosition, uint32_t* recordStart,
-                                   uint32_t* entriesEnd) {
+bool PlaceIntegrityRecord(const IntegrityFooter& footer, const ArchiveHeader& header, uint32_t locator,
+                          uint32_t trailerPosition, uint32_t* recordStart, uint32_t* entriesEnd) {
   if (footer.entryCount != header.entryCount || footer.paddingSize >= kFileLengthAlignment)
-    return ReaderOutcome::CorruptArchive;
+    return false;
   // In 64 bits: the archive's start, its header, strings and padding must all
   // lie in front of the record.
   uint64_t firstEntry = uint64_t{locator} + kArchiveHeaderSize + FollowUpStringsSize(header);
   uint64_t inFront = firstEntry + footer.paddingSize + IntegrityRecordSize(footer.entryCount);
-  if (inFront > trailerPosition) return ReaderOutcome::CorruptArchive;
+  if (inFront > trailerPosition) return false;
   *recordStart = trailerPosition - IntegrityRecordSize(footer.entryCount);
   *entriesEnd = *recordStart - footer.paddingSize;
-  return ReaderOutcome::Ok;
+  return true;
 }
 
 bool IntegrityRecordIntact(const uint8_t* record, uint32_t size) {

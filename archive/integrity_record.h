@@ -15,7 +15,6 @@
 #include <cstdint>
 
 #include "archive/archive_format.h"
-#include "archive/reader_outcome.h"
 
 constexpr uint32_t kIntegrityMarkerSize = 8;
 constexpr uint8_t kIntegrityMarker[kIntegrityMarkerSize] = {'k', 'a', 'i', 't', 'o', 'S', 'u', 'm'};
@@ -57,12 +56,11 @@ uint32_t IntegrityRecordSize(uint32_t entryCount);
 
 // Where a present record must lie, from its footer alone: `recordStart` is the
 // first byte of the entry checks, `entriesEnd` where the last entry's data must
-// end.  Refused as CorruptArchive: an entry count other than the header's, a
+// end.  False (a CorruptArchive) for an entry count other than the header's, a
 // padding over 7, or a record that would reach into the header or the
 // follow-up strings.
-ReaderOutcome PlaceIntegrityRecord(const IntegrityFooter& footer, const ArchiveHeader& header,
-                                   uint32_t locator, uint32_t trailerPosition, uint32_t* recordStart,
-                                   uint32_t* entriesEnd);
+bool PlaceIntegrityRecord(const IntegrityFooter& footer, const ArchiveHeader& header, uint32_t locator,
+                          uint32_t trailerPosition, uint32_t* recordStart, uint32_t* entriesEnd);
 
 // The whole record as read (IntegrityRecordSize bytes): its own checksum holds.
 bool IntegrityRecordIntact(const uint8_t* record, uint32_t size);
