@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "archive/scoped_handle_win.h"
 #include "extract/extract_status.h"
 #include "ui/module_instance.h"
 
@@ -50,15 +51,15 @@ bool LaunchFollowUp() {
                                 CREATE_NEW_PROCESS_GROUP, nullptr, DestDir, &startup, &child);
   if (grownBuffer != nullptr) HeapFree(GetProcessHeap(), 0, grownBuffer);
   if (!started) return false;
-  CloseHandle(child.hThread);
+  ScopedHandle(child.hThread).Close();
+  ScopedHandle process(child.hProcess);
 
   // A child without a message queue (a console program) fails this wait at
   // once; it is then simply waited for to end like any other.
-  WaitForInputIdle(child.hProcess, INFINITE);
+  WaitForInputIdle(process.Get(), INFINITE);
 
   // Sleeps on the process handle until the child has ended.  A failed wait
   // ends the wait too, since nothing more can be learnt about the child.
-  WaitForSingleObject(child.hProcess, INFINITE);
-  CloseHandle(child.hProcess);
+  WaitForSingleObject(process.Get(), INFINITE);
   return true;
 }

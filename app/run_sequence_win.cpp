@@ -4,7 +4,7 @@
 
 #include "app/auto_destination.h"
 #include "app/follow_up.h"
-#include "archive/archive_reader.h"
+#include "archive/stub_reader.h"
 #include "ui/dialogs.h"
 #include "ui/module_instance.h"
 #include "ui/resource_ids.h"

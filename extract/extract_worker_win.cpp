@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "archive/archive_reader.h"
+#include "archive/stub_reader.h"
 #include "archive/block/block_decoder.h"
 #include "extract/extract_status.h"
 #include "extract/output_file.h"
@@ -18,12 +18,11 @@ struct WorkerState {
   OpenArchive archive;         // the file and its integrity record: CloseArchive
   uint8_t* data = nullptr;     // ReadEntryData's buffer: process heap
   uint8_t* decoded = nullptr;  // DecodeBlock's block: FreeBlock
-  HANDLE output = INVALID_HANDLE_VALUE;
+  ScopedHandle output;         // CreateOutputFile's file
 };
 
 void ReleaseEntry(WorkerState* state) {
-  if (state->output != INVALID_HANDLE_VALUE) CloseHandle(state->output);
-  state->output = INVALID_HANDLE_VALUE;
+  state->output.Close();
   if (state->data != nullptr) HeapFree(GetProcessHeap(), 0, state->data);
   state->data = nullptr;
   if (state->decoded != nullptr) FreeBlock(state->decoded);
@@ -103,19 +102,19 @@ bool ExtractEntry(WorkerState* state, const EntryHeader& entry) {
   }
 
   char outputPath[kPathBufferSize];
-  if (JoinOutputPath(outputPath)) state->output = CreateOutputFile(outputPath);
-  if (state->output == INVALID_HANDLE_VALUE) {
+  if (JoinOutputPath(outputPath)) state->output.Reset(CreateOutputFile(outputPath));
+  if (!state->output.IsOpen()) {
     Fail(state, AlertCode::CannotCreateFile, ResultCode::FailedCreate);
     return false;
   }
   DWORD written = 0;
-  if (!WriteFile(state->output, content, size, &written, nullptr) || written != size) {
+  if (!WriteFile(state->output.Get(), content, size, &written, nullptr) || written != size) {
     Fail(state, AlertCode::WriteFailure, ResultCode::FailedWrite);
     return false;
   }
   FILETIME creation = ToFileTime(entry.creationTime);
   FILETIME lastWrite = ToFileTime(entry.lastWriteTime);
-  SetFileTime(state->output, &creation, &lastWrite, &lastWrite);
+  SetFileTime(state->output.Get(), &creation, &lastWrite, &lastWrite);
   ReleaseEntry(state);
   return true;
 }

@@ -19,7 +19,7 @@
 #include <string>
 #include <vector>
 
-#include "archive/archive_parser.h"
+#include "archive/host_parser.h"
 #include "archive/block/block_decoder.h"
 #include "archive/block/block_format.h"
 #include "fuzz/decoder_oracle.h"

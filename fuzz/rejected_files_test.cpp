@@ -10,7 +10,7 @@
 #include <iterator>
 #include <vector>
 
-#include "archive/archive_parser.h"
+#include "archive/host_parser.h"
 #include "archive/block/block_decoder.h"
 #include "fuzz/sfx_image.h"
 #include "tools/pe_resources.h"

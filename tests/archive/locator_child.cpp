@@ -10,7 +10,7 @@
 
 #include <cstring>
 
-#include "archive/archive_reader.h"
+#include "archive/stub_reader.h"
 
 namespace {
 

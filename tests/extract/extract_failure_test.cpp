@@ -4,7 +4,7 @@
 // every handle and heap block.
 #include <gtest/gtest.h>
 
-#include "archive/archive_reader.h"
+#include "archive/stub_reader.h"
 #include "dialog_side.h"
 #include "test_archives.h"
 

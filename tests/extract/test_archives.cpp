@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "archive/archive_reader.h"
+#include "archive/stub_reader.h"
 #include "archive/checksum.h"
 #include "archive/integrity_record.h"
 #include "extract/extract_status.h"

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <string>
 
-#include "archive/archive_parser.h"
+#include "archive/host_parser.h"
 #include "archive/block/block_decoder.h"
 #include "archive/checksum.h"
 #include "archive_images.h"

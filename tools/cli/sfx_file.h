@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "archive/archive_parser.h"
+#include "archive/host_parser.h"
 
 class SelfExtractingFile {
  public:

@@ -17,6 +17,7 @@
 
 #include "archive/archive_format.h"
 #include "archive/reader_outcome.h"
+#include "archive/scoped_handle_win.h"
 
 // Answers true when the run is to stop; consulted at three points of
 // LocateArchive: once the locator is known, after the file is opened, and
@@ -24,7 +25,7 @@
 using CancelTest = bool (*)();
 
 struct OpenArchive {
-  HANDLE file;               // INVALID_HANDLE_VALUE when closed
+  ScopedHandle file;         // empty when closed
   ArchiveHeader header;
   uint8_t headerBytes[kArchiveHeaderSize];  // the header as read
   uint32_t position;         // offset of the next byte to read

@@ -6,7 +6,7 @@
 
 #include <cstring>
 
-#include "archive/archive_parser.h"
+#include "archive/host_parser.h"
 #include "archive_images.h"
 #include "fake_stub.h"
 #include "tools/archive_writer.h"

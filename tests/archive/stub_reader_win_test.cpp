@@ -10,7 +10,7 @@
 #include <functional>
 #include <string>
 
-#include "archive/archive_reader.h"
+#include "archive/stub_reader.h"
 #include "archive_bytes.h"
 #include "win_test_files.h"
 
@@ -119,7 +119,7 @@ TEST(ArchiveReaderWin, OpensForSharedReadingWithAnInheritableHandle) {
   OpenArchive archive;
   ASSERT_EQ(Locate(file, a.locator(), &archive), ReaderOutcome::Ok);
   DWORD flags = 0;
-  ASSERT_TRUE(GetHandleInformation(archive.file, &flags));
+  ASSERT_TRUE(GetHandleInformation(archive.file.Get(), &flags));
   EXPECT_TRUE(flags & HANDLE_FLAG_INHERIT);
   HANDLE reader = CreateFileA(file.path(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
   EXPECT_NE(reader, INVALID_HANDLE_VALUE) << "a second reader is let in";
@@ -139,7 +139,7 @@ TEST(ArchiveReaderWin, TrailerMismatchIsCorruptAndClosesTheFile) {
     TempFile file("trailer.bin", *bytes);
     OpenArchive archive;
     EXPECT_EQ(Locate(file, a.locator(), &archive), ReaderOutcome::CorruptArchive);
-    EXPECT_EQ(archive.file, INVALID_HANDLE_VALUE);
+    EXPECT_FALSE(archive.file.IsOpen());
     EXPECT_TRUE(file.NotOpenElsewhere());
     int automatic = 1;
     EXPECT_EQ(ReadArchiveSummaryAt(file.path(), a.locator(), &automatic), 0u);
@@ -330,7 +330,7 @@ TEST(ArchiveReaderWin, CancelIsConsultedAtThreePointsAndClosesTheFile) {
     OpenArchive archive;
     EXPECT_EQ(Locate(file, a.locator(), &archive, CountingCancel), ReaderOutcome::Cancelled) << point;
     EXPECT_EQ(g_cancelCalls, point);
-    EXPECT_EQ(archive.file, INVALID_HANDLE_VALUE);
+    EXPECT_FALSE(archive.file.IsOpen());
     EXPECT_TRUE(file.NotOpenElsewhere()) << point;
   }
   g_cancelCalls = 0;
@@ -377,7 +377,7 @@ TEST(ArchiveReaderWin, OverrideRedirectsTheOwnFileEntryPoints) {
   uint32_t locator = 0;
   EXPECT_FALSE(ReadLocator(GetModuleHandleA(nullptr), &locator));
   EXPECT_EQ(LocateArchive(nullptr, &archive), ReaderOutcome::CannotStart);
-  EXPECT_EQ(archive.file, INVALID_HANDLE_VALUE);
+  EXPECT_FALSE(archive.file.IsOpen());
   automatic = 1;
   EXPECT_EQ(ReadArchiveSummary(&automatic), 0u);
   EXPECT_EQ(automatic, 0);

@@ -1,4 +1,4 @@
-#include "archive/archive_reader.h"
+#include "archive/stub_reader.h"
 
 #include <cstring>
 
@@ -23,7 +23,7 @@ bool Cancelled(CancelTest cancel) { return cancel != nullptr && cancel(); }
 // the file) is a CorruptArchive.  `position` follows the file pointer either way.
 ReaderOutcome ReadExactly(OpenArchive* archive, void* buffer, uint32_t size) {
   DWORD got = 0;
-  if (!ReadFile(archive->file, buffer, size, &got, nullptr)) return ReaderOutcome::ReadFailure;
+  if (!ReadFile(archive->file.Get(), buffer, size, &got, nullptr)) return ReaderOutcome::ReadFailure;
   archive->position += got;
   return got == size ? ReaderOutcome::Ok : ReaderOutcome::CorruptArchive;
 }
@@ -62,14 +62,14 @@ ReaderOutcome ReadCertificateTable(HANDLE file, uint32_t fileSize, CertificateTa
 // signing tool's zero padding).  It must repeat the locator.
 ReaderOutcome LocateTrailer(OpenArchive* archive, uint32_t locator, uint32_t fileSize) {
   CertificateTable table;
-  ReaderOutcome outcome = ReadCertificateTable(archive->file, fileSize, &table);
+  ReaderOutcome outcome = ReadCertificateTable(archive->file.Get(), fileSize, &table);
   if (outcome != ReaderOutcome::Ok) return outcome;
   uint32_t archiveEnd = 0;
   if (!FindArchiveEnd(table, fileSize, &archiveEnd)) return ReaderOutcome::CorruptArchive;
   uint8_t tail[kTrailerSize + kSignerPaddingLimit];
   uint32_t tailSize = archiveEnd < sizeof tail ? archiveEnd : static_cast<uint32_t>(sizeof tail);
   if (tailSize < kTrailerSize) return ReaderOutcome::ReadFailure;
-  outcome = ReadAt(archive->file, archiveEnd - tailSize, tail, tailSize);
+  outcome = ReadAt(archive->file.Get(), archiveEnd - tailSize, tail, tailSize);
   if (outcome != ReaderOutcome::Ok) return outcome;
   uint32_t distance = FindTrailer(tail, tailSize, locator, table.size != 0);
   if (distance == 0) return ReaderOutcome::CorruptArchive;
@@ -84,7 +84,7 @@ ReaderOutcome LocateTrailer(OpenArchive* archive, uint32_t locator, uint32_t fil
 ReaderOutcome OpenIntegrityRecord(OpenArchive* archive, uint32_t locator) {
   if (archive->trailerPosition - locator < kArchiveHeaderSize + kIntegrityFooterSize) return ReaderOutcome::Ok;
   uint8_t bytes[kIntegrityFooterSize];
-  ReaderOutcome outcome = ReadAt(archive->file, archive->trailerPosition - kIntegrityFooterSize, bytes,
+  ReaderOutcome outcome = ReadAt(archive->file.Get(), archive->trailerPosition - kIntegrityFooterSize, bytes,
                                  kIntegrityFooterSize);
   if (outcome != ReaderOutcome::Ok || !HasIntegrityMarker(bytes)) return outcome;
   IntegrityFooter footer = ParseIntegrityFooter(bytes);
@@ -97,7 +97,7 @@ ReaderOutcome OpenIntegrityRecord(OpenArchive* archive, uint32_t locator) {
   uint32_t size = IntegrityRecordSize(footer.entryCount);
   archive->record = static_cast<uint8_t*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, size));
   if (archive->record == nullptr) return ReaderOutcome::OutOfMemory;
-  outcome = ReadAt(archive->file, recordStart, archive->record, size);
+  outcome = ReadAt(archive->file.Get(), recordStart, archive->record, size);
   if (outcome != ReaderOutcome::Ok) return outcome;
   return IntegrityRecordIntact(archive->record, size) ? ReaderOutcome::Ok : ReaderOutcome::CorruptArchive;
 }
@@ -116,7 +116,7 @@ ReaderOutcome OpenAndCheck(const char* path, uint32_t locator, CancelTest cancel
   HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, &inheritable, OPEN_EXISTING,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return ReaderOutcome::CannotStart;
-  archive->file = file;
+  archive->file.Reset(file);
   if (Cancelled(cancel)) return ReaderOutcome::Cancelled;
 
   // Positions are handed to a signed 32-bit seek.  A failed query answers
@@ -187,15 +187,20 @@ bool ReadLocator(HMODULE module, uint32_t* locator) {
 
 ReaderOutcome LocateArchiveAt(const char* path, uint32_t locator, CancelTest cancel,
                               OpenArchive* archive) {
-  std::memset(archive, 0, sizeof *archive);
-  archive->file = INVALID_HANDLE_VALUE;
+  // Field by field: the file closes itself, the rest starts from zero.
+  archive->file.Close();
+  std::memset(&archive->header, 0, sizeof archive->header);
+  std::memset(archive->headerBytes, 0, sizeof archive->headerBytes);
+  archive->position = archive->trailerPosition = archive->entriesEnd = 0;
+  archive->record = nullptr;
+  archive->startCheck = archive->paddingSize = archive->entriesRead = archive->contentCheck = 0;
   ReaderOutcome outcome = OpenAndCheck(path, locator, cancel, archive);
   if (outcome != ReaderOutcome::Ok) CloseArchive(archive);
   return outcome;
 }
 
 ReaderOutcome LocateArchive(CancelTest cancel, OpenArchive* archive) {
-  archive->file = INVALID_HANDLE_VALUE;
+  archive->file.Close();
   archive->record = nullptr;
   char path[kModulePathSize];
   uint32_t locator = 0;
@@ -291,8 +296,7 @@ ReaderOutcome FinishArchive(OpenArchive* archive) {
 }
 
 void CloseArchive(OpenArchive* archive) {
-  if (archive->file != INVALID_HANDLE_VALUE && archive->file != nullptr) CloseHandle(archive->file);
-  archive->file = INVALID_HANDLE_VALUE;
+  archive->file.Close();
   if (archive->record != nullptr) HeapFree(GetProcessHeap(), 0, archive->record);
   archive->record = nullptr;
 }

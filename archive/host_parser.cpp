@@ -1,4 +1,4 @@
-#include "archive/archive_parser.h"
+#include "archive/host_parser.h"
 
 #include <cstring>
 #include <vector>
