@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""The built stub is a PE32 i386 GUI program that imports only system DLLs,
+"""The built stub is a PE32 i386 GUI program of at most 24 KiB that imports only system DLLs,
 asks for DEP and a randomised base with its relocations kept, and carries the
 locator resource (type "VAL", id 133, 4 bytes, Japanese) and the group icon
 130.  Reads the PE headers itself; usage: check_stub_image.py STUB."""
@@ -9,6 +9,8 @@ import sys
 SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "shell32.dll", "comctl32.dll", "msvcrt.dll",
                "gdi32.dll", "advapi32.dll", "ntdll.dll"}
 RT_ICON, RT_GROUP_ICON = 3, 14
+# Every self-extracting file carries the stub: it stays within 24 KiB.
+MAX_STUB_BYTES = 24576
 JAPANESE = 0x0411
 RELOCS_STRIPPED = 0x0001                     # file header Characteristics
 DYNAMIC_BASE, NX_COMPAT = 0x0040, 0x0100     # optional header DllCharacteristics
@@ -94,6 +96,8 @@ def check(path):
     with open(path, "rb") as f:
         image = Image(f.read())
     problems = []
+    if len(image.data) > MAX_STUB_BYTES:
+        problems.append("%d bytes, more than the %d a stub may have" % (len(image.data), MAX_STUB_BYTES))
     if image.machine != 0x14C or image.magic != 0x10B:
         problems.append("not PE32 i386 (machine 0x%x, magic 0x%x)" % (image.machine, image.magic))
     if image.subsystem != 2:
@@ -135,5 +139,5 @@ if __name__ == "__main__":
         print("%s: %s" % (sys.argv[1], problem))
     if problems:
         sys.exit(1)
-    print("%s: PE32 i386 GUI, system imports only, DEP and ASLR with relocations, VAL 133 and group icon 130 present"
-          % sys.argv[1])
+    print("%s: %d bytes (at most %d), PE32 i386 GUI, system imports only, DEP and ASLR with relocations,"
+          " VAL 133 and group icon 130 present" % (sys.argv[1], len(open(sys.argv[1], "rb").read()), MAX_STUB_BYTES))
