@@ -54,6 +54,11 @@ function(kaito_gtest name)
     target_link_options(${name} PRIVATE -static)
     add_test(NAME win32.${name} COMMAND ${name})
     set_tests_properties(win32.${name} PROPERTIES TIMEOUT ${arg_TIMEOUT} LABELS "win32;${arg_LABELS}")
+    # Window probes find windows by control id in any process: tests that
+    # show windows take turns on the one Wine desktop.
+    if("gui" IN_LIST arg_LABELS)
+      set_tests_properties(win32.${name} PROPERTIES RESOURCE_LOCK wine-desktop)
+    endif()
   else()
     include(GoogleTest)
     gtest_discover_tests(${name} TEST_PREFIX "${name}." PROPERTIES TIMEOUT ${arg_TIMEOUT} LABELS "native;${arg_LABELS}")
