@@ -81,11 +81,22 @@ bool MakeFoldersOnPath(const char* path, size_t known) {
   return true;
 }
 
+// Opens the output path unshared, with an inheritable handle like the
+// archive's own.  Filled field by field: an initializer list makes the
+// compiler copy a template from a writable data section, which costs the
+// stub a section.
+HANDLE OpenOutputPath(const char* path, DWORD access, DWORD disposition) {
+  SECURITY_ATTRIBUTES inheritable;
+  inheritable.nLength = sizeof(SECURITY_ATTRIBUTES);
+  inheritable.lpSecurityDescriptor = nullptr;
+  inheritable.bInheritHandle = TRUE;
+  return CreateFileA(path, access, 0, &inheritable, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
 // Asks before an existing file is replaced.  The probe keeps the file open,
 // unshared, while the question is on screen.  False when the user chose Abort.
-bool ConfirmOverwrite(const char* path, SECURITY_ATTRIBUTES* inheritable) {
-  HANDLE probe = CreateFileA(path, GENERIC_READ, 0, inheritable, OPEN_EXISTING,
-                             FILE_ATTRIBUTE_NORMAL, nullptr);
+bool ConfirmOverwrite(const char* path) {
+  HANDLE probe = OpenOutputPath(path, GENERIC_READ, OPEN_EXISTING);
   if (probe == INVALID_HANDLE_VALUE) return true;  // no such file, or held by someone else
   lstrcpynA(g_extractStatus.OverwritePath, path, kPathBufferSize);
   RaiseAlert(AlertCode::AskOverwrite);
@@ -115,22 +126,19 @@ HANDLE CreateOutputFile(const char* path) {
   const size_t known = KnownFolderLength(path);
   g_knownFolders[0] = '\0';  // set again once the walk has succeeded
   if (!MakeFoldersOnPath(path, known)) return INVALID_HANDLE_VALUE;
-  // Filled field by field: an initializer list makes the compiler copy a
-  // template from a writable data section, which costs the stub a section.
-  SECURITY_ATTRIBUTES inheritable;
-  inheritable.nLength = sizeof(SECURITY_ATTRIBUTES);
-  inheritable.lpSecurityDescriptor = nullptr;
-  inheritable.bInheritHandle = TRUE;
-  if (SkipOverwritePrompt == 0 && !ConfirmOverwrite(path, &inheritable)) return INVALID_HANDLE_VALUE;
-  ClearReadOnly(path);
-  HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, &inheritable, CREATE_ALWAYS,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  // A name that is still free is simply created: nothing to ask about and no
+  // read-only mark to clear.  One lookup of the name instead of three (probe,
+  // attributes, create), and the lookup of a missing name is the dear one:
+  // Wine reads the whole folder for it, ignoring case.
+  HANDLE file = OpenOutputPath(path, GENERIC_WRITE, CREATE_NEW);
   if (file == INVALID_HANDLE_VALUE && known != 0 && GetLastError() == ERROR_PATH_NOT_FOUND) {
     // A folder taken as known has gone: examine and make them all, as for a first file.
-    g_knownFolders[0] = '\0';
     if (!MakeFoldersOnPath(path, 0)) return INVALID_HANDLE_VALUE;
-    file = CreateFileA(path, GENERIC_WRITE, 0, &inheritable, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                       nullptr);
+    file = OpenOutputPath(path, GENERIC_WRITE, CREATE_NEW);
   }
-  return file;
+  if (file != INVALID_HANDLE_VALUE) return file;
+  // The name is taken (or cannot be had new): the overwrite rules decide.
+  if (SkipOverwritePrompt == 0 && !ConfirmOverwrite(path)) return INVALID_HANDLE_VALUE;
+  ClearReadOnly(path);
+  return OpenOutputPath(path, GENERIC_WRITE, CREATE_ALWAYS);
 }

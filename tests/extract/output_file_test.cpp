@@ -136,17 +136,36 @@ TEST_F(OutputFile, ProbeAndCreateUseTheAgreedAccessAndSharing) {
   EXPECT_EQ(run.result, ResultCode::Done);
   EXPECT_TRUE(heldDuringQuestion) << "the existing file stays open, unshared, while the question is shown";
   const std::vector<CreateFileCall>& creates = WorkerCalls().creates;
-  ASSERT_EQ(creates.size(), 3u);  // archive, probe, create
-  EXPECT_EQ(creates[1].path, dest_ + "a.txt");
-  EXPECT_EQ(creates[1].access, static_cast<DWORD>(GENERIC_READ));
-  EXPECT_EQ(creates[1].share, 0u);
-  EXPECT_EQ(creates[1].disposition, static_cast<DWORD>(OPEN_EXISTING));
-  EXPECT_TRUE(creates[1].inheritable);
-  EXPECT_EQ(creates[2].access, static_cast<DWORD>(GENERIC_WRITE));
+  ASSERT_EQ(creates.size(), 4u);  // archive, create as new, probe, create
+  EXPECT_EQ(creates[1].disposition, static_cast<DWORD>(CREATE_NEW));
+  EXPECT_FALSE(creates[1].succeeded) << "the name is taken";
+  EXPECT_EQ(creates[2].path, dest_ + "a.txt");
+  EXPECT_EQ(creates[2].access, static_cast<DWORD>(GENERIC_READ));
   EXPECT_EQ(creates[2].share, 0u);
-  EXPECT_EQ(creates[2].disposition, static_cast<DWORD>(CREATE_ALWAYS));
+  EXPECT_EQ(creates[2].disposition, static_cast<DWORD>(OPEN_EXISTING));
   EXPECT_TRUE(creates[2].inheritable);
+  EXPECT_EQ(creates[3].access, static_cast<DWORD>(GENERIC_WRITE));
+  EXPECT_EQ(creates[3].share, 0u);
+  EXPECT_EQ(creates[3].disposition, static_cast<DWORD>(CREATE_ALWAYS));
+  EXPECT_TRUE(creates[3].inheritable);
   EXPECT_EQ(run.handleDelta, 0);
+}
+
+// A free name is opened once: no probe and no attribute read, each of which
+// would look the missing name up again (under Wine, a read of the folder).
+TEST_F(OutputFile, NewFileIsOpenedOnceAsNewWithTheAgreedAccessAndSharing) {
+  UseArchive({StoredEntry("a.txt", "new a")});
+  RunOutcome run = RunExtraction(DialogScript());
+  EXPECT_EQ(run.result, ResultCode::Done);
+  EXPECT_EQ(ReadWholeFile(dest_ + "a.txt"), "new a");
+  const std::vector<CreateFileCall>& creates = WorkerCalls().creates;
+  ASSERT_EQ(creates.size(), 2u);  // archive, the new file
+  EXPECT_EQ(creates[1].path, dest_ + "a.txt");
+  EXPECT_EQ(creates[1].access, static_cast<DWORD>(GENERIC_WRITE));
+  EXPECT_EQ(creates[1].share, 0u);
+  EXPECT_EQ(creates[1].disposition, static_cast<DWORD>(CREATE_NEW));
+  EXPECT_TRUE(creates[1].inheritable);
+  EXPECT_TRUE(creates[1].succeeded);
 }
 
 TEST_F(OutputFile, OverwriteAllAsksOnceForTheWholeRun) {
@@ -219,10 +238,10 @@ TEST_F(OutputFile, FileHeldOpenElsewhereIsNotAskedAboutButCreateIsAttempted) {
   EXPECT_EQ(run.result, ResultCode::FailedCreate);
   EXPECT_EQ(run.served, (Requests{CaptionRequest("a.txt"), AlertRequest(AlertCode::CannotCreateFile)}));
   const std::vector<CreateFileCall>& creates = WorkerCalls().creates;
-  ASSERT_EQ(creates.size(), 3u);
-  EXPECT_FALSE(creates[1].succeeded) << "the probe cannot open a file held open elsewhere";
-  EXPECT_EQ(creates[2].path, dest_ + "a.txt");
-  EXPECT_EQ(creates[2].disposition, static_cast<DWORD>(CREATE_ALWAYS));
+  ASSERT_EQ(creates.size(), 4u);  // archive, create as new, probe, create
+  EXPECT_FALSE(creates[2].succeeded) << "the probe cannot open a file held open elsewhere";
+  EXPECT_EQ(creates[3].path, dest_ + "a.txt");
+  EXPECT_EQ(creates[3].disposition, static_cast<DWORD>(CREATE_ALWAYS));
   EXPECT_EQ(ReadWholeFile(dest_ + "a.txt"), "old a");
 }
 
