@@ -32,7 +32,7 @@ constexpr DWORD kLimitMs = 600000;  // a run this long is stuck
 constexpr int kMessageTextId = 0xFFFF;
 
 BOOL CALLBACK FindBox(HWND window, LPARAM param) {
-  if (GetDlgItem(window, kMessageTextId) == nullptr || !IsWindowVisible(window)) return TRUE;
+  if (!IsWindowVisible(window) || GetDlgItem(window, kMessageTextId) == nullptr) return TRUE;
   *reinterpret_cast<HWND*>(param) = window;
   return FALSE;
 }

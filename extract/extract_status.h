@@ -1,10 +1,12 @@
 // The one record through which the extraction worker and the progress dialog
 // talk.  No lock exists: every exchange is a handshake on an atomic 32-bit
 // flag.  The worker writes a payload, raises a flag with a release store and
-// waits (acquire loads) until the dialog thread has acted and cleared it; the
-// dialog thread reads flags with acquire loads before the payload and clears
-// them with a release store after writing any answer.  Result is the worker's
-// last store and nobody acknowledges it.
+// waits (acquire loads) until the dialog thread has taken the request and
+// cleared it: a caption or percent once its value has been copied, an alert
+// once its message or question has been answered.  The dialog thread reads
+// flags with acquire loads before the payload and clears them with a release
+// store after writing any answer.  Result is the worker's last store and
+// nobody acknowledges it.
 //
 // Neither side polls: two auto-reset events carry the wake-ups beside the
 // flags.  The worker signals "raised" after raising a request or publishing

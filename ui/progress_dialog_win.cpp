@@ -5,6 +5,13 @@
 // timer period; the rest of the period belongs to the dialog's own messages
 // (Abort, repaints).  The dialog closes once the worker has published its
 // Result.
+//
+// A caption or percent request is cleared as soon as its value has been
+// copied, before the window shows it: the worker goes on with the entry's
+// file while the window repaints, and since this thread serves one request
+// after the other, every value is still shown, in order, before the next
+// request, an alert or the Result is looked at.  An alert stays raised
+// until its message or question has been answered.
 #include <windows.h>
 #include <commctrl.h>
 
@@ -23,9 +30,12 @@ constexpr UINT kTickPeriodMs = 50;
 // The serving slice of one tick.  It sleeps in a plain wait, not in a wait
 // for messages: a message wait repaints the window on every request served,
 // which made each request several times dearer under Wine.  Messages are
-// handled between slices instead, with the margin below the period covering
-// a coarse system clock.
-constexpr DWORD kServeSliceMs = 40;
+// handled between slices instead: the next tick's WM_TIMER is the last
+// message the queue hands out, so whatever arrived during a slice is handled
+// first.  The 4 ms below the period cover the one request that may be in
+// hand when the slice ends, so messages wait at most about 50 ms; the worker
+// stands still between slices, so a shorter slice costs speed.
+constexpr DWORD kServeSliceMs = 46;
 constexpr LPARAM kPercentRange = 0x00640000;  // minimum 0 (low word), maximum 100 (high word)
 constexpr int kCaptionSize = kNameBufferSize + sizeof(kTextExtractingSuffix) - 1;
 
@@ -36,16 +46,31 @@ bool InTick = false;
 
 int32_t Load(const std::atomic<int32_t>& flag) { return flag.load(std::memory_order_acquire); }
 
-void ShowPercent(HWND dialog, int percent) {
-  SendDlgItemMessageA(dialog, IDC_PROGRESS_BAR, PBM_SETPOS, static_cast<WPARAM>(percent), 0);
+// The bar and its percent text, looked up once: under Wine every lookup of
+// a control is a request to the server.
+HWND ProgressBar;
+HWND PercentText;
+
+void ShowPercent(int percent) {
+  SendMessageA(ProgressBar, PBM_SETPOS, static_cast<WPARAM>(percent), 0);
   char text[16];
   wsprintfA(text, "%d%%", percent);
-  SetDlgItemTextA(dialog, IDC_PROGRESS_TEXT, text);
+  SetWindowTextA(PercentText, text);
 }
 
-void ShowEntryCaption(HWND dialog) {
+// Copies the requested percent and clears the request, then shows the copy.
+void ServePercent() {
+  const int percent = g_extractStatus.Percent;
+  AcknowledgeRequest(g_extractStatus.PercentChanged);
+  ShowPercent(percent);
+}
+
+// Copies the entry name into the caption and clears the request, then shows
+// the caption; the worker may meanwhile put the next name into EntryName.
+void ServeCaption(HWND dialog) {
   char caption[kCaptionSize];
   lstrcpynA(caption, g_extractStatus.EntryName, kNameBufferSize);
+  AcknowledgeRequest(g_extractStatus.CaptionRequested);
   lstrcatA(caption, kTextExtractingSuffix);
   SetWindowTextA(dialog, caption);
 }
@@ -93,14 +118,8 @@ bool FinishIfPublished(HWND dialog) {
 
 // Whatever of percent, caption and alert is pending is served, in that order.
 void ServePending(HWND dialog) {
-  if (Load(g_extractStatus.PercentChanged) != 0) {
-    ShowPercent(dialog, g_extractStatus.Percent);
-    AcknowledgeRequest(g_extractStatus.PercentChanged);
-  }
-  if (Load(g_extractStatus.CaptionRequested) != 0) {
-    ShowEntryCaption(dialog);
-    AcknowledgeRequest(g_extractStatus.CaptionRequested);
-  }
+  if (Load(g_extractStatus.PercentChanged) != 0) ServePercent();
+  if (Load(g_extractStatus.CaptionRequested) != 0) ServeCaption(dialog);
   const int32_t alert = Load(g_extractStatus.Alert);
   if (alert != 0) {
     ServeAlert(dialog, alert);
@@ -138,9 +157,10 @@ INT_PTR OnTick(HWND dialog) {
 
 void OnInit(HWND dialog) {
   WorkerStarted = false;
-  SendDlgItemMessageA(dialog, IDC_PROGRESS_BAR, PBM_SETRANGE, 0, kPercentRange);
-  SendDlgItemMessageA(dialog, IDC_PROGRESS_BAR, PBM_SETPOS, 0, 0);
-  SetDlgItemTextA(dialog, IDC_PROGRESS_TEXT, "0%");
+  ProgressBar = GetDlgItem(dialog, IDC_PROGRESS_BAR);
+  PercentText = GetDlgItem(dialog, IDC_PROGRESS_TEXT);
+  SendMessageA(ProgressBar, PBM_SETRANGE, 0, kPercentRange);
+  ShowPercent(0);  // the bar at 0 and the text "0%"
   SetTimer(dialog, kTickTimerId, kTickPeriodMs, nullptr);
   SendMessageA(dialog, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(AppIcon));
   SendMessageA(dialog, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(AppIcon));
