@@ -1,10 +1,10 @@
 // The progress dialog (template 132): the main loop while extraction runs.
-// A 50 ms timer drives it; its first tick starts the worker.  Every tick
-// then serves the worker's requests as they are raised, sleeping on the
-// exchange's event between them, for a slice a little shorter than the
-// timer period; the rest of the period belongs to the dialog's own messages
-// (Abort, repaints).  The dialog closes once the worker has published its
-// Result.
+// A 50 ms timer drives it; its first tick, posted at the start, starts the
+// worker.  Every tick then serves the worker's requests as they are raised,
+// sleeping on the exchange's event between them, for a slice a little
+// shorter than the timer period; the rest of the period belongs to the
+// dialog's own messages (Abort, repaints).  The dialog closes once the
+// worker has published its Result.
 //
 // A caption or percent request is cleared as soon as its value has been
 // copied, before the window shows it: the worker goes on with the entry's
@@ -167,6 +167,9 @@ void OnInit(HWND dialog) {
   ProgressWindow = dialog;
   CentreWindow(dialog, nullptr);
   UpdateWindow(dialog);
+  // The first tick, which starts the worker, comes as soon as the dialog is
+  // up rather than a whole period later; the timer's ticks follow as set.
+  PostMessageA(dialog, WM_TIMER, kTickTimerId, 0);
 }
 
 }  // namespace
