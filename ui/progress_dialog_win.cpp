@@ -58,6 +58,22 @@ void ShowPercent(int percent) {
   SetWindowTextA(PercentText, text);
 }
 
+// Within a serving slice the bar and its percent text take every value as
+// it is served but do not repaint (under Wine a repaint of the bar costs
+// about as much as extracting a small file); they are repainted with their
+// latest values when the slice ends, and before an alert or the Result is
+// acted on, so that the window shows where the run stands whenever it
+// waits, asks or reports.
+void SetPainting(HWND control, BOOL on) {
+  SendMessageA(control, WM_SETREDRAW, on, 0);
+  if (on) RedrawWindow(control, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+}
+
+void SetProgressPainting(BOOL on) {
+  SetPainting(ProgressBar, on);
+  SetPainting(PercentText, on);
+}
+
 // Copies the requested percent and clears the request, then shows the copy.
 void ServePercent() {
   const int percent = g_extractStatus.Percent;
@@ -108,6 +124,7 @@ void StartRun(HWND dialog) {
 bool FinishIfPublished(HWND dialog) {
   const int32_t result = Load(g_extractStatus.Result);
   if (result == 0) return false;
+  SetProgressPainting(TRUE);
   const bool done = result == static_cast<int32_t>(ResultCode::Done);
   KillTimer(dialog, kTickTimerId);
   if (done && g_extractStatus.FollowUpName[0] == '\0')
@@ -122,6 +139,7 @@ void ServePending(HWND dialog) {
   if (Load(g_extractStatus.CaptionRequested) != 0) ServeCaption(dialog);
   const int32_t alert = Load(g_extractStatus.Alert);
   if (alert != 0) {
+    SetProgressPainting(TRUE);
     ServeAlert(dialog, alert);
     AcknowledgeRequest(g_extractStatus.Alert);
   }
@@ -132,12 +150,14 @@ void ServePending(HWND dialog) {
 // dialog has ended.
 bool ServeSlice(HWND dialog) {
   const DWORD start = GetTickCount();
+  SetProgressPainting(FALSE);
   for (;;) {
     if (FinishIfPublished(dialog)) return true;
     ServePending(dialog);
     const DWORD elapsed = GetTickCount() - start;
     if (elapsed >= kServeSliceMs ||
         WaitForSingleObject(RequestRaisedEvent(), kServeSliceMs - elapsed) != WAIT_OBJECT_0) {
+      SetProgressPainting(TRUE);
       return false;
     }
   }
