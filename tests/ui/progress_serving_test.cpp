@@ -2,8 +2,10 @@
 // full speed: every caption and every percent reaches the dialog's windows,
 // in order, and an Abort that arrives from another thread in the middle of
 // a fast run is handled while the run goes on and stops it at the worker's
-// next check point.  A hook on this thread records what the dialog sends to
-// its caption, its bar and its percent text.
+// next check point; the bar and the percent text, which repaint once per
+// serving slice, stand painted at the run's last values under every message.
+// A hook on this thread records what the dialog sends to its caption, its
+// bar and its percent text.
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <commctrl.h>
@@ -131,6 +133,52 @@ TEST_F(ProgressServing, AbortDuringAFastRunStopsAtTheNextCheckPoint) {
   for (size_t i = abortAt; i < shown.size(); ++i)
     if (shown[i].rfind("caption ", 0) == 0 || shown[i].rfind("bar ", 0) == 0) ++requestsAfterAbort;
   EXPECT_LE(requestsAfterAbort, 1u);
+}
+
+// What the bar and the percent text stand at while a message box of the
+// dialog is up; each box is closed as it is recorded.
+struct BoxMoment {
+  bool barVisible;
+  bool textVisible;
+  LRESULT barPosition;
+  std::string text;
+};
+std::vector<BoxMoment> g_boxes;
+
+LRESULT CALLBACK RecordBoxes(int code, WPARAM wParam, LPARAM lParam) {
+  HWND window = reinterpret_cast<HWND>(wParam);
+  // A box owned by the dialog, while the dialog is up.
+  if (code == HCBT_ACTIVATE && ProgressWindow != nullptr && GetWindow(window, GW_OWNER) == ProgressWindow &&
+      IsWindowVisible(ProgressWindow)) {
+    HWND bar = GetDlgItem(ProgressWindow, IDC_PROGRESS_BAR);
+    HWND text = GetDlgItem(ProgressWindow, IDC_PROGRESS_TEXT);
+    char shown[16] = "";
+    GetWindowTextA(text, shown, sizeof shown);
+    g_boxes.push_back({IsWindowVisible(bar) != FALSE, IsWindowVisible(text) != FALSE,
+                       SendMessageA(bar, PBM_GETPOS, 0, 0), shown});
+    PostMessageA(window, WM_COMMAND, IDOK, 0);
+  }
+  return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+// A fast run paints its bar and text once per serving slice; whenever the
+// dialog then shows a message, they stand painted at the run's last values.
+TEST_F(ProgressServing, BarAndTextStandAtTheRunsLastValuesUnderEveryMessage) {
+  SetWorkerScript("n:300;a:4;r:1");  // an alert after the last entry, then Done
+  g_extractStatus.FollowUpName[0] = '\0';  // so that Done shows the completion message
+  g_boxes.clear();
+  HHOOK boxHook = SetWindowsHookExA(WH_CBT, RecordBoxes, nullptr, GetCurrentThreadId());
+  ASSERT_NE(boxHook, nullptr);
+  EXPECT_TRUE(RunProgressDialog());
+  UnhookWindowsHookEx(boxHook);
+  ASSERT_EQ(g_boxes.size(), 2u) << "the alert and the completion message";
+  for (size_t i = 0; i < g_boxes.size(); ++i) {
+    const BoxMoment& box = g_boxes[i];
+    EXPECT_TRUE(box.barVisible) << "box " << i;
+    EXPECT_TRUE(box.textVisible) << "box " << i;
+    EXPECT_EQ(box.barPosition, 100);
+    EXPECT_EQ(box.text, "100%");
+  }
 }
 
 }  // namespace
