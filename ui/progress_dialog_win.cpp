@@ -9,9 +9,9 @@
 // A caption or percent request is cleared as soon as its value has been
 // copied, before the window shows it: the worker goes on with the entry's
 // file while the window repaints, and since this thread serves one request
-// after the other, every value is still shown, in order, before the next
-// request, an alert or the Result is looked at.  An alert stays raised
-// until its message or question has been answered.
+// after the other, every value still reaches the window, in order, before
+// the next request, an alert or the Result is looked at.  An alert stays
+// raised until its message or question has been answered.
 #include <windows.h>
 #include <commctrl.h>
 
