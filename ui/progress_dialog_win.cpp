@@ -60,24 +60,37 @@ void ShowPercent(int percent) {
 
 // Within a serving slice the bar and its percent text take every value as
 // it is served but do not repaint (under Wine a repaint of the bar costs
-// about as much as extracting a small file); they are repainted with their
-// latest values when the slice ends, and before an alert or the Result is
-// acted on, so that the window shows where the run stands whenever it
-// waits, asks or reports.
+// about as much as extracting a small file): the first percent of a slice
+// holds their painting, and they are repainted with their latest values
+// when the slice ends, and before an alert or the Result is acted on, so
+// that the window shows where the run stands whenever it waits, asks or
+// reports.  A slice that serves no percent repaints nothing.
+bool ProgressHeld;
+
 void SetPainting(HWND control, BOOL on) {
   SendMessageA(control, WM_SETREDRAW, on, 0);
   if (on) RedrawWindow(control, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
 }
 
-void SetProgressPainting(BOOL on) {
-  SetPainting(ProgressBar, on);
-  SetPainting(PercentText, on);
+void HoldProgressPainting() {
+  if (ProgressHeld) return;
+  ProgressHeld = true;
+  SetPainting(ProgressBar, FALSE);
+  SetPainting(PercentText, FALSE);
+}
+
+void RepaintProgress() {
+  if (!ProgressHeld) return;
+  ProgressHeld = false;
+  SetPainting(ProgressBar, TRUE);
+  SetPainting(PercentText, TRUE);
 }
 
 // Copies the requested percent and clears the request, then shows the copy.
 void ServePercent() {
   const int percent = g_extractStatus.Percent;
   AcknowledgeRequest(g_extractStatus.PercentChanged);
+  HoldProgressPainting();
   ShowPercent(percent);
 }
 
@@ -124,7 +137,7 @@ void StartRun(HWND dialog) {
 bool FinishIfPublished(HWND dialog) {
   const int32_t result = Load(g_extractStatus.Result);
   if (result == 0) return false;
-  SetProgressPainting(TRUE);
+  RepaintProgress();
   const bool done = result == static_cast<int32_t>(ResultCode::Done);
   KillTimer(dialog, kTickTimerId);
   if (done && g_extractStatus.FollowUpName[0] == '\0')
@@ -139,7 +152,7 @@ void ServePending(HWND dialog) {
   if (Load(g_extractStatus.CaptionRequested) != 0) ServeCaption(dialog);
   const int32_t alert = Load(g_extractStatus.Alert);
   if (alert != 0) {
-    SetProgressPainting(TRUE);
+    RepaintProgress();
     ServeAlert(dialog, alert);
     AcknowledgeRequest(g_extractStatus.Alert);
   }
@@ -150,14 +163,13 @@ void ServePending(HWND dialog) {
 // dialog has ended.
 bool ServeSlice(HWND dialog) {
   const DWORD start = GetTickCount();
-  SetProgressPainting(FALSE);
   for (;;) {
     if (FinishIfPublished(dialog)) return true;
     ServePending(dialog);
     const DWORD elapsed = GetTickCount() - start;
     if (elapsed >= kServeSliceMs ||
         WaitForSingleObject(RequestRaisedEvent(), kServeSliceMs - elapsed) != WAIT_OBJECT_0) {
-      SetProgressPainting(TRUE);
+      RepaintProgress();
       return false;
     }
   }
@@ -177,6 +189,7 @@ INT_PTR OnTick(HWND dialog) {
 
 void OnInit(HWND dialog) {
   WorkerStarted = false;
+  ProgressHeld = false;
   ProgressBar = GetDlgItem(dialog, IDC_PROGRESS_BAR);
   PercentText = GetDlgItem(dialog, IDC_PROGRESS_TEXT);
   SendMessageA(ProgressBar, PBM_SETRANGE, 0, kPercentRange);
