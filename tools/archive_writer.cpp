@@ -8,16 +8,12 @@
 #include "archive/integrity_record.h"
 #include "tools/entry_name_rules.h"
 #include "tools/pe_resources.h"
+#include "tools/report_failure.h"
 
 namespace {
 
 std::string Label(const std::string& displayName, const std::string& name) {
   return displayName.empty() ? name : displayName;
-}
-
-bool Fail(std::string* error, const std::string& message) {
-  *error = message;
-  return false;
 }
 
 // A stub that already carries an archive has a non-zero locator that its last

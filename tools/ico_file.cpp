@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "archive/archive_format.h"
+#include "tools/report_failure.h"
 
 namespace {
 
@@ -12,11 +13,6 @@ constexpr uint32_t kGroupEntrySize = 14;
 constexpr uint16_t kIconType = 1;
 constexpr uint32_t kSmallestBitmapHeader = 40;
 const uint8_t kPngSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-
-bool Fail(std::string* error, const std::string& reason) {
-  *error = reason;
-  return false;
-}
 
 bool IsPng(const std::vector<uint8_t>& bytes) {
   return bytes.size() >= sizeof kPngSignature && std::memcmp(bytes.data(), kPngSignature, sizeof kPngSignature) == 0;

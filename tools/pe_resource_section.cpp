@@ -1,6 +1,7 @@
 #include "tools/pe_resource_section.h"
 
 #include "archive/archive_format.h"
+#include "tools/report_failure.h"
 
 namespace {
 
@@ -41,11 +42,6 @@ uint64_t AlignUp(uint64_t value, uint64_t alignment) { return (value + alignment
 uint16_t U16At(const std::vector<uint8_t>& image, uint64_t at) { return LoadU16(image.data() + at); }
 uint32_t U32At(const std::vector<uint8_t>& image, uint64_t at) { return LoadU32(image.data() + at); }
 void PutU32At(std::vector<uint8_t>& image, uint64_t at, uint32_t value) { StoreU32(image.data() + at, value); }
-
-bool Fail(std::string* error, const std::string& reason) {
-  *error = reason;
-  return false;
-}
 
 bool Has(const std::vector<uint8_t>& image, uint64_t offset, uint64_t length) {
   return offset <= image.size() && length <= image.size() - offset;

@@ -1,6 +1,7 @@
 #include "tools/pe_resources.h"
 
 #include "archive/archive_format.h"
+#include "tools/report_failure.h"
 
 namespace {
 
@@ -92,11 +93,6 @@ bool FindEntry(const ImageView& image, uint64_t root, const Directory& directory
     *target = root + (targetField & ~kSubdirectoryFlag);
     return true;
   }
-  return false;
-}
-
-bool Fail(std::string* error, const char* reason) {
-  *error = reason;
   return false;
 }
 

@@ -6,6 +6,7 @@
 #include "tools/ico_file.h"
 #include "tools/pe_resource_section.h"
 #include "tools/pe_resource_tree.h"
+#include "tools/report_failure.h"
 
 namespace {
 
@@ -13,11 +14,6 @@ constexpr uint32_t kIconType = 3;
 constexpr uint32_t kIconGroupType = 14;
 constexpr uint32_t kVersionType = 16;
 constexpr uint32_t kVersionId = 1;
-
-bool Fail(std::string* error, const std::string& reason) {
-  *error = reason;
-  return false;
-}
 
 // The first language entry under type/id, or null.
 ResourceEntry* FirstLanguage(ResourceDirectory* root, uint32_t type, uint32_t id) {

@@ -1,6 +1,7 @@
 #include "tools/version_record.h"
 
 #include "archive/archive_format.h"
+#include "tools/report_failure.h"
 
 const char* const kVersionKeys[7] = {"CompanyName",    "FileDescription", "FileVersion",     "LegalCopyright",
                                      "OriginalFilename", "ProductName",   "ProductVersion"};
@@ -13,11 +14,6 @@ constexpr uint16_t kFixedInfoSize = 52;
 constexpr uint16_t kBinaryValue = 0;
 constexpr uint16_t kTextValue = 1;
 constexpr uint32_t kNodeHeaderSize = 6;
-
-bool Fail(std::string* error, const std::string& reason) {
-  *error = reason;
-  return false;
-}
 
 bool SameIgnoringCase(const std::string& a, const char* b) {
   size_t i = 0;
