@@ -29,7 +29,7 @@ expect_same_tree "$work/$top" "$out/$top"
 # for the first file, and "overwrite all" answers it for the rest.
 start_stub "$work/$name"
 probe find "$destination" "$kWindowWaitMs" set-text 1002 "$(hex "$(winpath "$out")\\")" click 1003 \
-  wait-text 1002 "$(hex "$(winpath "$out")\\")" 5000 >/dev/null
+  wait-text 1002 "$(hex "$(winpath "$out")\\")" 5000 wait-checked 1003 0 5000 >/dev/null
 expect_eq "$(probe find "$destination" 5000 checked 1003)" "0" "checkbox after the click"
 probe find "$destination" "$kWindowWaitMs" click 1
 probe find "$alerts" "$kWindowWaitMs" text 1011 >/dev/null  # the overwrite question shows a path

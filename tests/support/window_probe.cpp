@@ -18,6 +18,8 @@
 //   text ID                    print the text of control ID
 //   wait-text ID TEXT MS       wait until control ID reads TEXT
 //   checked ID | enabled ID    print 0 or 1
+//   wait-checked ID 0|1 MS     wait for that check state (a click is posted:
+//                              this waits until the dialog has handled it)
 //   wait-enabled ID 0|1 MS     wait for that enabled state
 //   rect | rect-of ID          print "left top right bottom" on the screen
 //   set-text ID TEXT           WM_SETTEXT to control ID (an edit sends EN_CHANGE)
@@ -248,6 +250,16 @@ Outcome Run(const std::wstring& command, Arguments& args) {
     if (WaitFor(static_cast<DWORD>(limit), [&] { return TextOf(control) == wanted; })) return kOk;
     Print(TextOf(control));
     return kFailed;
+  }
+  if (command == L"wait-checked") {
+    if (!args.TakeNumber(&number) || !args.TakeNumber(&limit)) return kUsage;
+    return WaitFor(static_cast<DWORD>(limit), [&] {
+             DWORD_PTR state = 0;
+             SendMessageTimeoutW(control, BM_GETCHECK, 0, 0, SMTO_ABORTIFHUNG, 2000, &state);
+             return static_cast<long>(state) == number;
+           })
+               ? kOk
+               : kFailed;
   }
   if (command == L"wait-enabled") {
     if (!args.TakeNumber(&number) || !args.TakeNumber(&limit)) return kUsage;

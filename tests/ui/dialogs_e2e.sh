@@ -86,7 +86,7 @@ expect_eq "C:\\DATA\\ stays" "$(value DestDir "$out")" 'C:\DATA\'
 
 # A folder without a backslash gets one; unticking the checkbox turns prompts on.
 start_host destination
-got="$(probe find-control 1004 30000 set-text 1002 DATA click 1003 wait-text 1002 DATA 5000 checked 1003)"
+got="$(probe find-control 1004 30000 set-text 1002 DATA click 1003 wait-checked 1003 0 5000 checked 1003)"
 expect_eq "checkbox unticked" "$got" "0"
 probe find-control 1004 10000 click 1 wait-gone 10000 >/dev/null
 out="$(finish_host "extract DATA")"
