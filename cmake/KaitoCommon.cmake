@@ -71,7 +71,7 @@ endfunction()
 # compiler gives zero-filled variables in sections of their own file space
 # (.data$name) where one .bss costs none.
 function(kaito_stub_code target)
-  target_compile_options(${target} PRIVATE -Os -fno-exceptions -fno-rtti
+  target_compile_options(${target} PRIVATE -Os -malign-data=abi -fno-exceptions -fno-rtti
     -fno-asynchronous-unwind-tables -fno-unwind-tables -ffunction-sections -fno-ident)
   # No stack probes, which cost the stub about 1 KiB of code (they also make
   # every call keep a block of outgoing arguments).  A probe is needed only
