@@ -70,16 +70,7 @@ long CountProcessHandles() {
   return -1;
 }
 
-long CountBusyHeapBlocks() {
-  HANDLE heap = GetProcessHeap();
-  long busy = 0;
-  PROCESS_HEAP_ENTRY entry{};
-  HeapLock(heap);
-  while (HeapWalk(heap, &entry))
-    if ((entry.wFlags & PROCESS_HEAP_ENTRY_BUSY) != 0) ++busy;
-  HeapUnlock(heap);
-  return busy;
-}
+long CountBusyHeapBlocks() { return LiveHeapBlocks(); }
 
 // A thread gets a message queue from its first window or message call; a
 // message posted to a thread without one is refused with this error.

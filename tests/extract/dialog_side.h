@@ -46,7 +46,7 @@ struct RunOutcome {
   std::vector<ServedRequest> served;
   bool finished = false;           // Result became non-zero in time
   long handleDelta = 0;            // process handles after the run minus before
-  long heapBlockDelta = 0;         // busy process-heap blocks after minus before
+  long heapBlockDelta = 0;         // process-heap blocks of ours left after minus before
   bool workerHadMessageQueue = false;
   bool cancelStillRequested = false;  // CancelRequested after the run
   // Some request was found raised together with another one, or with Result.

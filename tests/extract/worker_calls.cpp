@@ -1,6 +1,7 @@
 #include "worker_calls.h"
 
 #include <cstdint>
+#include <set>
 
 #include "import_hook.h"
 
@@ -13,6 +14,7 @@ using SetFileTimeFn = BOOL(WINAPI*)(HANDLE, const FILETIME*, const FILETIME*, co
 using FindFirstFileAFn = HANDLE(WINAPI*)(LPCSTR, LPWIN32_FIND_DATAA);
 using CreateDirectoryAFn = BOOL(WINAPI*)(LPCSTR, LPSECURITY_ATTRIBUTES);
 using HeapAllocFn = LPVOID(WINAPI*)(HANDLE, DWORD, SIZE_T);
+using HeapFreeFn = BOOL(WINAPI*)(HANDLE, DWORD, LPVOID);
 using ThreadStart = void(__cdecl*)(void*);
 using BeginThreadFn = uintptr_t(__cdecl*)(ThreadStart, unsigned, void*);
 
@@ -21,6 +23,7 @@ ReadFileFn g_readFile;
 WriteFileFn g_writeFile;
 SetFileTimeFn g_setFileTime;
 HeapAllocFn g_heapAlloc;
+HeapFreeFn g_heapFree;
 FindFirstFileAFn g_findFirstFileA;
 CreateDirectoryAFn g_createDirectoryA;
 BeginThreadFn g_beginThread;
@@ -102,12 +105,34 @@ BOOL WINAPI HookedCreateDirectoryA(LPCSTR path, LPSECURITY_ATTRIBUTES security) 
   return g_createDirectoryA(path, security);
 }
 
+// The process-heap blocks this program has taken through its own HeapAlloc
+// import and not yet given back.  Counted here rather than by walking the
+// heap, where the system's own per-thread blocks come and go with the
+// timing of a thread's end.
+CRITICAL_SECTION g_liveBlocksLock;
+std::set<void*>* g_liveBlocks;
+
+void TrackBlock(HANDLE heap, void* block, bool live) {
+  if (heap != GetProcessHeap() || block == nullptr) return;
+  EnterCriticalSection(&g_liveBlocksLock);
+  if (live) g_liveBlocks->insert(block);
+  else g_liveBlocks->erase(block);
+  LeaveCriticalSection(&g_liveBlocksLock);
+}
+
 LPVOID WINAPI HookedHeapAlloc(HANDLE heap, DWORD flags, SIZE_T size) {
   if (OnWorker() && (flags & HEAP_ZERO_MEMORY) != 0 && ++g_zeroedAllocs == g_script.failZeroedAllocAt) {
     SetLastError(ERROR_NOT_ENOUGH_MEMORY);
     return nullptr;
   }
-  return g_heapAlloc(heap, flags, size);
+  void* block = g_heapAlloc(heap, flags, size);
+  TrackBlock(heap, block, true);
+  return block;
+}
+
+BOOL WINAPI HookedHeapFree(HANDLE heap, DWORD flags, LPVOID block) {
+  TrackBlock(heap, block, false);
+  return g_heapFree(heap, flags, block);
 }
 
 void __cdecl TrackedThreadStart(void*) {
@@ -143,6 +168,8 @@ void Hook(const char* dll, const char* name, void* replacement, Fn* original) {
 
 void InstallWorkerHooks() {
   if (g_createFileA != nullptr) return;
+  InitializeCriticalSection(&g_liveBlocksLock);
+  g_liveBlocks = new std::set<void*>;
   g_started = CreateEventA(nullptr, FALSE, FALSE, nullptr);
   g_returned = CreateEventA(nullptr, FALSE, FALSE, nullptr);
   g_release = CreateEventA(nullptr, FALSE, FALSE, nullptr);
@@ -151,6 +178,7 @@ void InstallWorkerHooks() {
   Hook("kernel32.dll", "WriteFile", reinterpret_cast<void*>(HookedWriteFile), &g_writeFile);
   Hook("kernel32.dll", "SetFileTime", reinterpret_cast<void*>(HookedSetFileTime), &g_setFileTime);
   Hook("kernel32.dll", "HeapAlloc", reinterpret_cast<void*>(HookedHeapAlloc), &g_heapAlloc);
+  Hook("kernel32.dll", "HeapFree", reinterpret_cast<void*>(HookedHeapFree), &g_heapFree);
   Hook("kernel32.dll", "FindFirstFileA", reinterpret_cast<void*>(HookedFindFirstFileA), &g_findFirstFileA);
   Hook("kernel32.dll", "CreateDirectoryA", reinterpret_cast<void*>(HookedCreateDirectoryA), &g_createDirectoryA);
   Hook("msvcrt.dll", "_beginthread", reinterpret_cast<void*>(HookedBeginThread), &g_beginThread);
@@ -163,6 +191,14 @@ void BeginWorkerRun(const CallScript& script) {
 }
 
 const WorkerCallRecord& WorkerCalls() { return g_record; }
+
+long LiveHeapBlocks() {
+  InstallWorkerHooks();
+  EnterCriticalSection(&g_liveBlocksLock);
+  long count = static_cast<long>(g_liveBlocks->size());
+  LeaveCriticalSection(&g_liveBlocksLock);
+  return count;
+}
 
 bool WaitForWorkerReturn(DWORD milliseconds) {
   return WaitForSingleObject(g_returned, milliseconds) == WAIT_OBJECT_0;

@@ -50,6 +50,9 @@ struct WorkerCallRecord {
 };
 
 void InstallWorkerHooks();
+// Process-heap blocks taken through this program's HeapAlloc and not yet
+// freed (installs the hooks first).
+long LiveHeapBlocks();
 void BeginWorkerRun(const CallScript& script);
 const WorkerCallRecord& WorkerCalls();
 
