@@ -66,6 +66,12 @@ struct ExtractStatus {
   char OverwritePath[kPathBufferSize];
   char FollowUpName[kFollowUpBufferSize];
   char FollowUpArgs[kFollowUpBufferSize];
+  // What a failed Result alone does not tell, for the exit code: the user
+  // answered Abort to the overwrite question (set before FailedCreate), and
+  // the system's error of a failed write (a full disk).  Written by the
+  // worker before Result.
+  int32_t AbortAnswered;
+  uint32_t WriteError;
 };
 static_assert(sizeof(std::atomic<int32_t>) == 4 && std::atomic<int32_t>::is_always_lock_free,
               "the exchange flags are plain lock-free 32-bit integers");
@@ -80,6 +86,17 @@ extern ExtractStatus g_extractStatus;
 constexpr uint32_t kDestDirBufferSize = kPathBufferSize + 4;
 extern char DestDir[kDestDirBufferSize];
 extern int32_t SkipOverwritePrompt;
+
+// How much of the stub the user sees, from its command line; set before
+// anything else runs.  Silent: no window, so the worker runs on the main
+// thread and its requests are answered at once (an overwrite question as
+// Overwrite).  Passive: the progress dialog, but no question or message.
+enum class UiLevel : int32_t {
+  Full = 0,
+  Passive = 1,
+  Silent = 2,
+};
+extern UiLevel g_uiLevel;
 
 // Dialog side.  BeginExchange is the first tick's reset (PercentChanged,
 // Alert, Percent and Result to 0; CaptionRequested, CancelRequested and
