@@ -10,6 +10,10 @@
 // header does, or when there is no usable folder at all.
 bool ChooseAutomaticDestination(uint32_t requiredSize);
 
+// Puts the temporary folder into DestDir, ending in a backslash, when the
+// system gives a whole, absolute one; else empties DestDir and answers false.
+bool ReadTemporaryFolder();
+
 // Whether the drive with this root ("C:\") has at least requiredSize bytes
 // free for the calling user.  Any failure to find out answers false.
 bool HasFreeSpace(const char* root, uint32_t requiredSize);

@@ -75,6 +75,31 @@ bool EndsWithBackslash(const char* path) {
   return last != nullptr && *last == '\\' && CharNextA(last) == last + 1;
 }
 
+// Walks the platform's drive list; the first fixed drive with room gives
+// DestDir = its root + "_davoexpand\".  The temporary folder's drive is
+// tested again if it is listed.
+bool ScanDrives(uint32_t requiredSize) {
+  char drives[kDriveListSize + 1] = {};  // one zero past the list stops every walk
+  g_diskQueries.GetLogicalDriveStringsA(kDriveListSize, drives);
+  for (const char* root = drives; *root != '\0'; root += strlen(root) + 1) {
+    size_t rootLength = strlen(root);
+    if (rootLength + sizeof kAutomaticFolderName > kTempPathCapacity + 1) continue;
+    if (!IsFixedWithRoom(root, requiredSize)) continue;
+    memcpy(DestDir, root, rootLength);
+    memcpy(DestDir + rootLength, kAutomaticFolderName, sizeof kAutomaticFolderName);
+    return true;
+  }
+  return false;
+}
+
+// An unattended run (/S, /P) shows no message; its exit code tells.
+void ShowMessage(const char* text, UINT icon) {
+  if (g_uiLevel != UiLevel::Full) return;
+  g_diskQueries.MessageBoxA(nullptr, text, AlertCaption(), MB_OK | icon);
+}
+
+}  // namespace
+
 // Asks for the temporary folder straight into DestDir and keeps it only when
 // it is whole and absolute: a drive path ("C:\...") or a network path
 // ("\\server\..."), ending in a backslash.  Anything else (no answer, a path
@@ -99,29 +124,6 @@ bool ReadTemporaryFolder() {
   }
   return true;
 }
-
-// Walks the platform's drive list; the first fixed drive with room gives
-// DestDir = its root + "_davoexpand\".  The temporary folder's drive is
-// tested again if it is listed.
-bool ScanDrives(uint32_t requiredSize) {
-  char drives[kDriveListSize + 1] = {};  // one zero past the list stops every walk
-  g_diskQueries.GetLogicalDriveStringsA(kDriveListSize, drives);
-  for (const char* root = drives; *root != '\0'; root += strlen(root) + 1) {
-    size_t rootLength = strlen(root);
-    if (rootLength + sizeof kAutomaticFolderName > kTempPathCapacity + 1) continue;
-    if (!IsFixedWithRoom(root, requiredSize)) continue;
-    memcpy(DestDir, root, rootLength);
-    memcpy(DestDir + rootLength, kAutomaticFolderName, sizeof kAutomaticFolderName);
-    return true;
-  }
-  return false;
-}
-
-void ShowMessage(const char* text, UINT icon) {
-  g_diskQueries.MessageBoxA(nullptr, text, AlertCaption(), MB_OK | icon);
-}
-
-}  // namespace
 
 bool HasFreeSpace(const char* root, uint32_t requiredSize) {
   OSVERSIONINFOA version;

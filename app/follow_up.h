@@ -2,12 +2,17 @@
 // archive is started from the destination folder and waited for.
 #pragma once
 
+#include <cstdint>
+
 #include "app/follow_up_command.h"
 
 // The command line is composed here; longer ones get a heap buffer.
 extern char FollowUpCommandLine[kFollowUpCommandLineSize];
 
 // Starts DestDir + FollowUpName when the run ended Done and a name is set,
-// with DestDir as its current directory, and returns once it has ended.
-// False when nothing was to be started or the start failed.
-bool LaunchFollowUp();
+// with DestDir as its current directory and `extraArgs` (from the stub's own
+// command line; "" for none) behind the archive's arguments, and returns once
+// it has ended.  True: it ran, and `exitCode` holds its exit code.  False:
+// nothing was to be started (`exitCode` untouched), or the start failed
+// (`exitCode` holds the system's error; never 0).
+bool LaunchFollowUp(const char* extraArgs, uint32_t* exitCode);

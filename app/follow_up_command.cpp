@@ -1,6 +1,7 @@
 #include "app/follow_up_command.h"
 
 #include <cstring>
+#include <initializer_list>
 
 namespace {
 
@@ -15,15 +16,18 @@ char* Append(char* out, const char* text) {
 }  // namespace
 
 size_t FollowUpCommandLineLength(const char* destDir, const char* followUpName,
-                                 const char* programPath, const char* followUpArgs) {
+                                 const char* programPath, const char* followUpArgs,
+                                 const char* extraArgs) {
   size_t length = 1 + strlen(destDir) + strlen(followUpName) + 1 + strlen(kProgramOption) + 1 +
                   strlen(programPath) + 1;
   if (followUpArgs[0] != '\0') length += 1 + strlen(followUpArgs);
+  if (extraArgs[0] != '\0') length += 1 + strlen(extraArgs);
   return length;
 }
 
 void ComposeFollowUpCommandLine(char* buffer, const char* destDir, const char* followUpName,
-                                const char* programPath, const char* followUpArgs) {
+                                const char* programPath, const char* followUpArgs,
+                                const char* extraArgs) {
   char* out = buffer;
   out = Append(out, "\"");
   out = Append(out, destDir);
@@ -33,9 +37,10 @@ void ComposeFollowUpCommandLine(char* buffer, const char* destDir, const char* f
   out = Append(out, "\"");
   out = Append(out, programPath);
   out = Append(out, "\"");
-  if (followUpArgs[0] != '\0') {
+  for (const char* args : {followUpArgs, extraArgs}) {
+    if (args[0] == '\0') continue;
     out = Append(out, " ");
-    out = Append(out, followUpArgs);
+    out = Append(out, args);
   }
   *out = '\0';
 }

@@ -5,11 +5,11 @@
 #include "app/run_sequence.h"
 #include "ui/module_instance.h"
 
-// The stub takes nothing from its command line and always exits with 0: what
-// went wrong has been shown in a message box by then.
+// The switches are read from the whole command line, the program's own path
+// first; what went wrong has been shown (unless the run is unattended) and
+// is told by the exit code.
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   SaveAppInstance(instance);
   InitCommonControls();  // the progress dialog's bar class
-  RunStub();
-  return 0;
+  return static_cast<int>(RunStub(GetCommandLineA()));
 }

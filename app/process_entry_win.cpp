@@ -1,7 +1,7 @@
 // The stub's process entry, in place of the C runtime's start-up code.
 //
-// The stub reads no command line, uses no C runtime state of its own and
-// throws nothing, so the full start-up (argument parsing, TLS callbacks,
+// The stub splits its own command line itself, uses no C runtime state of
+// its own and throws nothing, so the full start-up (argument parsing, TLS callbacks,
 // pseudo-relocations, exit tables, its own error printing) would only add
 // kilobytes to every self-extracting file.  msvcrt.dll initialises itself
 // when the loader attaches it, which is all that _beginthread and the string
@@ -33,7 +33,7 @@ void WinMainCRTStartup() {
   while (*last != nullptr) ++last;
   while (last != __CTOR_LIST__ + 1) (*--last)();
 
-  // The stub takes nothing from its command line nor from the show command.
+  // WinMain reads the whole command line itself; the show command is not used.
   char noArguments[] = "";
   ExitProcess(static_cast<UINT>(WinMain(GetModuleHandleA(nullptr), nullptr, noArguments,
                                         SW_SHOWDEFAULT)));

@@ -5,6 +5,7 @@
 ExtractStatus g_extractStatus;
 char DestDir[kDestDirBufferSize];
 int32_t SkipOverwritePrompt;
+UiLevel g_uiLevel;
 
 namespace {
 
@@ -15,7 +16,9 @@ HANDLE RequestCleared;
 // Tells the dialog thread that something is pending, then sleeps until the
 // flag reads 0.  The dialog thread clears it with a release store after
 // writing any answer; the acquire load makes that answer visible here.
+// Without a window there is nobody to ask: the request counts as served.
 void RaiseAndWait(std::atomic<int32_t>& flag, int32_t value) {
+  if (g_uiLevel == UiLevel::Silent) return;
   flag.store(value, std::memory_order_release);
   SetEvent(RequestRaised);
   while (flag.load(std::memory_order_acquire) != 0) WaitForSingleObject(RequestCleared, INFINITE);
@@ -58,5 +61,5 @@ bool TakeCancel() {
 // Result is the worker's last store; the signal lets the dialog close at once.
 void PublishResult(ResultCode code) {
   g_extractStatus.Result.store(static_cast<int32_t>(code), std::memory_order_release);
-  SetEvent(RequestRaised);
+  if (RequestRaised != nullptr) SetEvent(RequestRaised);
 }

@@ -8,6 +8,7 @@
 #include "archive/block/block_decoder.h"
 #include "extract/extract_status.h"
 #include "extract/output_file.h"
+#include "extract/run_log.h"
 
 namespace {
 
@@ -69,6 +70,23 @@ bool JoinOutputPath(char* outputPath) {
 
 FILETIME ToFileTime(const FileTime& time) { return FILETIME{time.low, time.high}; }
 
+// Writes the whole content, in one call unless the system takes fewer bytes
+// than asked (a disk that fills up): the next call then fails and tells why,
+// which the exit code passes on (a full disk).
+bool WriteContent(HANDLE file, const uint8_t* content, uint32_t size) {
+  do {
+    DWORD written = 0;
+    if (!WriteFile(file, content, size, &written, nullptr) || written > size ||
+        (written == 0 && size > 0)) {
+      g_extractStatus.WriteError = GetLastError();
+      return false;
+    }
+    content += written;
+    size -= written;
+  } while (size > 0);
+  return true;
+}
+
 // Writes one entry (header already read, caption shown).  The content is
 // decoded and checked in memory before the output file is created, so a
 // block that cannot be decoded, or content that does not match the file's
@@ -107,8 +125,7 @@ bool ExtractEntry(WorkerState* state, const EntryHeader& entry) {
     Fail(state, AlertCode::CannotCreateFile, ResultCode::FailedCreate);
     return false;
   }
-  DWORD written = 0;
-  if (!WriteFile(state->output.Get(), content, size, &written, nullptr) || written != size) {
+  if (!WriteContent(state->output.Get(), content, size)) {
     Fail(state, AlertCode::WriteFailure, ResultCode::FailedWrite);
     return false;
   }
@@ -116,6 +133,7 @@ bool ExtractEntry(WorkerState* state, const EntryHeader& entry) {
   FILETIME lastWrite = ToFileTime(entry.lastWriteTime);
   SetFileTime(state->output.Get(), &creation, &lastWrite, &lastWrite);
   ReleaseEntry(state);
+  LogLine(kLogWrote, outputPath);
   return true;
 }
 

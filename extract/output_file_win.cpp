@@ -103,6 +103,7 @@ bool ConfirmOverwrite(const char* path) {
   CloseHandle(probe);
   switch (g_extractStatus.Answer) {
     case Abort:
+      g_extractStatus.AbortAnswered = 1;
       return false;
     case OverwriteAll:
       SkipOverwritePrompt = 1;

@@ -41,10 +41,13 @@ void OnInit(HWND dialog) {
   FormatDestinationMessage(message, name, RequiredSize);
   SetDlgItemTextA(dialog, IDC_DEST_MESSAGE, message);
 
-  // A temporary folder path too long for the buffer leaves the field empty
-  // rather than holding whatever the call left behind.
-  const DWORD length = GetTempPathA(kFolderTextLimit, DestDir);
-  if (length == 0 || length >= static_cast<DWORD>(kFolderTextLimit)) DestDir[0] = '\0';
+  // A folder given on the command line (/D) is proposed as it is; else the
+  // temporary folder.  A temporary folder path too long for the buffer
+  // leaves the field empty rather than holding whatever the call left behind.
+  if (DestDir[0] == '\0') {
+    const DWORD length = GetTempPathA(kFolderTextLimit, DestDir);
+    if (length == 0 || length >= static_cast<DWORD>(kFolderTextLimit)) DestDir[0] = '\0';
+  }
   SetDlgItemTextA(dialog, IDC_DEST_FOLDER, DestDir);
 
   SkipOverwritePrompt = 1;

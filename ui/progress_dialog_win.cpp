@@ -109,7 +109,7 @@ void ServeAlert(HWND dialog, int32_t alert) {
   if (alert == static_cast<int32_t>(AlertCode::AskOverwrite)) {
     g_extractStatus.Answer = RunOverwriteDialog();
   } else if (alert >= 1 && alert <= kAlertTextCount) {
-    MessageBoxA(dialog, kAlertTexts[alert - 1], AlertCaption(), MB_OK | MB_ICONWARNING);
+    ShowMessageBox(dialog, kAlertTexts[alert - 1], MB_ICONWARNING);
   }
 }
 
@@ -125,7 +125,7 @@ void EndTicking(HWND dialog, INT_PTR endValue) {
 void StartRun(HWND dialog) {
   WorkerStarted = BeginExchange() && StartExtractWorker();
   if (!WorkerStarted) {
-    MessageBoxA(dialog, kTextCannotStartWorker, AlertCaption(), MB_OK | MB_ICONERROR);
+    ShowMessageBox(dialog, kTextCannotStartWorker, MB_ICONERROR);
     EndTicking(dialog, -1);
     return;
   }
@@ -134,14 +134,15 @@ void StartRun(HWND dialog) {
 
 // A published Result ends the dialog: with 1 for Done (after the completion
 // message unless a follow-up program will run), with 2 for anything else.
+// An unattended run shows no message: the dialog just closes.
 bool FinishIfPublished(HWND dialog) {
   const int32_t result = Load(g_extractStatus.Result);
   if (result == 0) return false;
   RepaintProgress();
   const bool done = result == static_cast<int32_t>(ResultCode::Done);
   KillTimer(dialog, kTickTimerId);
-  if (done && g_extractStatus.FollowUpName[0] == '\0')
-    MessageBoxA(dialog, kTextCompleted, AlertCaption(), MB_OK | MB_ICONINFORMATION);
+  if (done && (g_extractStatus.FollowUpName[0] == '\0' || FollowUpSkipped))
+    ShowMessageBox(dialog, kTextCompleted, MB_ICONINFORMATION);
   EndTicking(dialog, done ? 1 : 2);
   return true;
 }

@@ -1,5 +1,6 @@
 #include "ui/window_helpers_win.h"
 
+#include "extract/extract_status.h"
 #include "ui/ui_texts.h"
 
 namespace {
@@ -39,4 +40,8 @@ const char* AlertCaption() {
   ModuleBaseName(caption, kModulePathSize);
   lstrcatA(caption, kTextAlertCaptionSuffix);
   return caption;
+}
+
+void ShowMessageBox(HWND owner, const char* text, UINT flags) {
+  if (g_uiLevel == UiLevel::Full) MessageBoxA(owner, text, AlertCaption(), MB_OK | flags);
 }

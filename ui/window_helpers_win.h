@@ -16,3 +16,8 @@ void ModuleBaseName(char* buffer, int capacity);
 
 // The caption of every message box: the base name followed by "の解凍".
 const char* AlertCaption();
+
+// A message box with OK, the icon in `flags` and AlertCaption, unless the run
+// is unattended (/S or /P), which shows no message: the exit code and the
+// log tell the outcome instead.
+void ShowMessageBox(HWND owner, const char* text, UINT flags);

@@ -8,9 +8,10 @@
 
 #include "app/follow_up_command.h"
 
-inline std::string Compose(const char* destDir, const char* name, const char* program, const char* args) {
-  std::string line(FollowUpCommandLineLength(destDir, name, program, args) + 1, '#');
-  ComposeFollowUpCommandLine(&line[0], destDir, name, program, args);
+inline std::string Compose(const char* destDir, const char* name, const char* program, const char* args,
+                           const char* extra = "") {
+  std::string line(FollowUpCommandLineLength(destDir, name, program, args, extra) + 1, '#');
+  ComposeFollowUpCommandLine(&line[0], destDir, name, program, args, extra);
   EXPECT_EQ(line.back(), '\0') << "terminator at the announced length";
   line.pop_back();
   EXPECT_EQ(line.find('\0'), std::string::npos);

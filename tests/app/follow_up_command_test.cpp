@@ -11,6 +11,10 @@ TEST(FollowUpCommandLine, IsTheNinePiecesWithNothingEscaped) {
             "\"C:\\TEMP\\SETUP.EXE\" /vrek:\"D:\\DL\\PKG.EXE\"");
   EXPECT_EQ(Compose("C:\\My Files\\", "SUB\\A B.EXE", "D:\\x y\\P.EXE", "\"q\" -a  -b "),
             "\"C:\\My Files\\SUB\\A B.EXE\" /vrek:\"D:\\x y\\P.EXE\" \"q\" -a  -b ");
+  // Text from behind "--" on the stub's own command line comes last, as it stands.
+  EXPECT_EQ(Compose("C:\\T\\", "S.EXE", "D:\\P.EXE", "-s", "/norestart \"x y\""),
+            "\"C:\\T\\S.EXE\" /vrek:\"D:\\P.EXE\" -s /norestart \"x y\"");
+  EXPECT_EQ(Compose("C:\\T\\", "S.EXE", "D:\\P.EXE", "", "-q"), "\"C:\\T\\S.EXE\" /vrek:\"D:\\P.EXE\" -q");
 }
 
 TEST(FollowUpCommandLine, LongPiecesAreCountedWhole) {

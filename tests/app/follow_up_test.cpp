@@ -85,13 +85,20 @@ class FollowUpLaunchTest : public ::testing::Test {
     return record;
   }
 
+  // The launch as the run sequence makes it, without extra arguments.
+  bool Launch() {
+    exitCode = 0;
+    return LaunchFollowUp("", &exitCode);
+  }
+
   char programPath[kProgramPathBufferSize] = {};
   std::string consoleRecorder, guiRecorder, destination;
+  uint32_t exitCode = 0;
 };
 
 TEST_F(FollowUpLaunchTest, ChildGetsTheCommandLineAndStartsInDestDir) {
   SetFollowUp("SETUP.EXE", "-s");
-  ASSERT_TRUE(LaunchFollowUp());
+  ASSERT_TRUE(Launch());
   Record record = ReadRecord(destination);
   ASSERT_TRUE(record.exists);
   EXPECT_EQ(record.commandLine, Expected());
@@ -100,15 +107,26 @@ TEST_F(FollowUpLaunchTest, ChildGetsTheCommandLineAndStartsInDestDir) {
   EXPECT_TRUE(record.ended);
 
   SetFollowUp("SETUP.EXE", "");
-  ASSERT_TRUE(LaunchFollowUp());
+  ASSERT_TRUE(Launch());
   record = ReadRecord(destination);
   EXPECT_EQ(record.commandLine, Expected());
   EXPECT_EQ(record.commandLine.back(), '"') << "no trailing space without arguments";
 }
 
+// The program's exit code comes back whole (3010: restart needed), and the
+// stub's own "--" arguments follow the archive's.
+TEST_F(FollowUpLaunchTest, ExitCodeAndExtraArgumentsPassThrough) {
+  SetFollowUp("WINDOWED.EXE", "-s");
+  ASSERT_TRUE(LaunchFollowUp("--exit=3010 \"two words\"", &exitCode));
+  EXPECT_EQ(exitCode, 3010u);
+  Record record = ReadRecord(destination);
+  EXPECT_EQ(record.commandLine,
+            Compose(DestDir, "WINDOWED.EXE", programPath, "-s", "--exit=3010 \"two words\""));
+}
+
 TEST_F(FollowUpLaunchTest, ProgramInSubfolderRunsInDestDir) {
   SetFollowUp("SUB\\SETUP.EXE", "/x");
-  ASSERT_TRUE(LaunchFollowUp());
+  ASSERT_TRUE(Launch());
   Record record = ReadRecord(destination);
   ASSERT_TRUE(record.exists) << "the record lands in the current folder, DestDir";
   EXPECT_FALSE(ReadRecord(destination + "SUB\\").exists);
@@ -127,7 +145,7 @@ TEST_F(FollowUpLaunchTest, LongCommandLineIsPassedWhole) {
   size_t length = Expected().size();
   ASSERT_GT(length, kFollowUpCommandLineSize - 1);
 
-  ASSERT_TRUE(LaunchFollowUp());
+  ASSERT_TRUE(Launch());
   Record record = ReadRecord(destination);
   EXPECT_EQ(record.commandLine, Expected());
   EXPECT_EQ(record.commandLine.size(), length);
@@ -139,14 +157,17 @@ TEST_F(FollowUpLaunchTest, LauncherWaitsUntilTheProgramHasEnded) {
     SCOPED_TRACE(program);
     DeleteFileA((destination + "followup-record.txt").c_str());
     SetFollowUp(program, "--sleep=1500");
-    ASSERT_TRUE(LaunchFollowUp());
+    ASSERT_TRUE(Launch());
     Record record = ReadRecord(destination);
     ASSERT_TRUE(record.exists);
     EXPECT_TRUE(record.ended) << "returned while the program was still running";
   }
 }
 
-DWORD WINAPI LaunchOnThisThread(void*) { return LaunchFollowUp() ? 1 : 0; }
+DWORD WINAPI LaunchOnThisThread(void*) {
+  uint32_t exitCode = 0;
+  return LaunchFollowUp("", &exitCode) ? 1 : 0;
+}
 
 // The launcher sleeps on the program's handle: it is still waiting while the
 // program waits for the test's signal, and returns once the program has ended.
@@ -182,19 +203,22 @@ TEST_F(FollowUpLaunchTest, NothingIsStartedUnlessDoneWithAName) {
   SetFollowUp("SETUP.EXE", "");
   for (ResultCode result : {ResultCode::Running, ResultCode::Cancelled, ResultCode::FailedWrite}) {
     g_extractStatus.Result.store(static_cast<int32_t>(result));
-    EXPECT_FALSE(LaunchFollowUp());
+    EXPECT_FALSE(Launch());
   }
   g_extractStatus.Result.store(static_cast<int32_t>(ResultCode::Done));
   SetFollowUp("", "-s");
-  EXPECT_FALSE(LaunchFollowUp());
+  EXPECT_FALSE(Launch());
   EXPECT_FALSE(ReadRecord(destination).exists);
 }
 
+// A start that fails reports the system's reason as the exit code.
 TEST_F(FollowUpLaunchTest, ProgramThatCannotStartReturnsAtOnce) {
   SetFollowUp("MISSING.EXE", "-s");
-  EXPECT_FALSE(LaunchFollowUp());
+  EXPECT_FALSE(Launch());
+  EXPECT_EQ(exitCode, static_cast<uint32_t>(ERROR_FILE_NOT_FOUND));
   SetFollowUp("SUB", "");  // a folder, not a program
-  EXPECT_FALSE(LaunchFollowUp());
+  EXPECT_FALSE(Launch());
+  EXPECT_NE(exitCode, 0u);
   EXPECT_FALSE(ReadRecord(destination).exists);
 }
 

@@ -1,7 +1,8 @@
 // A stand-in follow-up program: records the command line it was given and
 // its current directory in "followup-record.txt" in that directory, then, if
 // asked with --sleep=<ms>, stays alive that long, or with --wait-event=NAME
-// (the last argument), until the named event is set, before writing "end".  Built
+// (the last argument), until the named event is set, before writing "end";
+// it then ends with the exit code of --exit=N (default 0).  Built
 // twice: as a console program (no message queue) and as a GUI program that
 // keeps pumping messages, so both kinds of input-idle wait are met.
 #include <windows.h>
@@ -53,7 +54,8 @@ int Record() {
   }
   WriteLine(file, "end");
   CloseHandle(file);
-  return 0;
+  const char* exitCode = strstr(commandLine, "--exit=");
+  return exitCode != nullptr ? atoi(exitCode + 7) : 0;
 }
 
 }  // namespace

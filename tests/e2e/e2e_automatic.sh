@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Automatic mode extracts into the temporary folder without a question, shows
-# only the completion message, recreates the tree byte for byte with its file
-# times, and ignores whatever is on the stub's own command line.
+# only the completion message, and recreates the tree byte for byte with its
+# file times.
 source "$(dirname "${BASH_SOURCE[0]}")/e2e_lib.sh"
 e2e_begin automatic
 
@@ -12,7 +12,7 @@ make_sfx --auto -o "$work/$name" "$work/$top"
 target="$(wine_temp_dir)/$top"
 rm -rf "$target"
 
-start_stub "$work/$name" /S "/D=C:\\elsewhere" -x
+start_stub "$work/$name"
 caption="$(hex "$(caption_of_alerts "$name")")"
 message="$(probe find "$caption" "$kWindowWaitMs" text 65535)"
 screenshot completion

@@ -34,6 +34,6 @@ alert="$(probe find "$alerts" "$kWindowWaitMs" text 65535)"
 screenshot corrupt-alert
 expect_eq "$alert" "$kCorruptAlert" "corrupt-data alert"
 probe find "$alerts" "$kWindowWaitMs" click 1
-expect_stub_exit_0
+expect_stub_exit 1392  # ERROR_FILE_CORRUPT
 [ -z "$(find "$out" -type f 2>/dev/null)" ] || fail "files were written from a corrupt archive"
 echo "PASS"

@@ -3,7 +3,7 @@
 # started from the destination folder with the self-extracting file's path
 # on its command line, no completion message is shown, and the stub ends only
 # after the program has ended.  A program that cannot start ends the stub at
-# once, without a message.
+# once, without a message, with the start's error as its exit code.
 source "$(dirname "${BASH_SOURCE[0]}")/e2e_lib.sh"
 e2e_begin follow_up
 
@@ -39,6 +39,6 @@ make_sfx -o "$work/$name" --run "$top\\NOT-A-PROGRAM.EXE" "$work/$top"
 destination="$(hex "$(caption_of_destination "$name")")"
 start_stub "$work/$name"
 probe find "$destination" "$kWindowWaitMs" set-text 1002 "$(hex "$(winpath "$work/out2")")" click 1
-expect_stub_exit_0
+expect_stub_exit 193  # the start's own error, ERROR_BAD_EXE_FORMAT
 [ -e "$work/out2/$top/readme.txt" ] || fail "nothing was extracted before the failed start"
 echo "PASS"

@@ -27,6 +27,6 @@ message="$(probe find "$alerts" "$kWindowWaitMs" text 65535)"
 screenshot damaged-data
 expect_eq "$message" "$kDamagedText" "damaged-data message"
 probe find "$alerts" "$kWindowWaitMs" click 1
-expect_stub_exit_0
+expect_stub_exit 13  # ERROR_INVALID_DATA
 [ ! -e "$(wine_temp_dir)/$top" ] || fail "files were extracted"
 echo "PASS"

@@ -80,6 +80,6 @@ caption="$(hex "$(caption_of_alerts "appended-$token.exe")")"
 message="$(probe find "$caption" "$kWindowWaitMs" text 65535)"
 expect_eq "$message" "$kCorruptAlert" "alert for bytes appended behind the signature"
 probe find "$caption" "$kWindowWaitMs" click 1
-expect_stub_exit_0
+expect_stub_exit 1392  # ERROR_FILE_CORRUPT
 [ -z "$(find "$out" -type f 2>/dev/null)" ] || fail "files were written from a file with bytes behind its signature"
 echo "PASS"

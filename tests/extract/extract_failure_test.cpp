@@ -180,13 +180,24 @@ TEST_F(ExtractFailure, FailedWriteIsAWriteFailure) {
   ExpectReleased(run);
 }
 
-TEST_F(ExtractFailure, ShortWriteIsAWriteFailureNotASuccess) {
+// A write that takes only part of the content is continued; when the rest
+// fails, the run is a write failure that keeps the system's reason (a full
+// disk) for the exit code, and what was written stays.
+TEST_F(ExtractFailure, ShortWriteIsContinuedAndItsFailureKeepsTheReason) {
   UseArchive({StoredEntry("a.txt", "0123456789")});
   CallScript calls;
   calls.shortWriteAt = 1;
   RunOutcome run = RunExtraction(DialogScript(), calls);
+  EXPECT_EQ(run.result, ResultCode::Done);
+  EXPECT_EQ(ReadWholeFile(dest_ + "a.txt"), "0123456789");
+
+  calls.failWriteAt = 2;
+  g_extractStatus.WriteError = 0;
+  DeleteFileA((dest_ + "a.txt").c_str());
+  run = RunExtraction(DialogScript(), calls);
   EXPECT_EQ(run.result, ResultCode::FailedWrite);
   EXPECT_EQ(run.served, (Requests{CaptionRequest("a.txt"), AlertRequest(AlertCode::WriteFailure)}));
+  EXPECT_EQ(g_extractStatus.WriteError, static_cast<uint32_t>(ERROR_DISK_FULL));
   EXPECT_EQ(ReadWholeFile(dest_ + "a.txt"), "01234") << "what the write call put there stays";
   ExpectReleased(run);
 }

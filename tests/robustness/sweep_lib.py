@@ -24,6 +24,29 @@ MESSAGES = {
     "同名のファイルが存在するため、フォルダを作成できません": "file-blocks-folder",
 }
 
+# The stub's exit code after the last message of a run (Windows' error
+# numbers); a run that shows none ended Done.  A write failure on a full disk
+# gives 112 instead of 29.
+EXIT_CODES = {
+    "done": 0,
+    "damaged-data": 13,            # ERROR_INVALID_DATA
+    "cannot-create-file": 82,      # ERROR_CANNOT_MAKE
+    "read-failure": 30,            # ERROR_READ_FAULT
+    "write-failure": 29,           # ERROR_WRITE_FAULT
+    "corrupt-archive": 1392,       # ERROR_FILE_CORRUPT
+    "out-of-memory": 8,            # ERROR_NOT_ENOUGH_MEMORY
+}
+
+
+def expected_exit_code(names):
+    """The exit code (8 hex digits, as sweep_runner prints it) that a run
+    showing these outcome names must end with; None for a run that ended in
+    no known way."""
+    last = names[-1] if names and names[-1] != "dialog" else "done"
+    code = EXIT_CODES.get(last)
+    return None if code is None else "%08x" % code
+
+
 ARCHIVE_HEADER_SIZE = 16
 ENTRY_HEADER_SIZE = 24
 TRAILER_SIZE = 4
