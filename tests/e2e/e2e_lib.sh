@@ -44,8 +44,8 @@ winpath() {
   printf 'Z:%s' "${p//\//\\}"
 }
 
-# A UTF-8 text as the probe's x:HEX argument.
-hex() { printf 'x:%s' "$(printf '%s' "$1" | od -An -tx1 | tr -d ' \n')"; }
+# A UTF-8 text as the probe's x:HEX argument (-v: od would fold repeated lines).
+hex() { printf 'x:%s' "$(printf '%s' "$1" | od -v -An -tx1 | tr -d ' \n')"; }
 
 # A tree with what real packages hold: nested folders, an empty file, text
 # that compresses, bytes that don't, a Japanese name, time stamps to the
