@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""The built stub is a PE32 i386 GUI program of at most 24 KiB that imports only system DLLs,
+"""The built stub is a PE32 i386 GUI program of at most 28 KiB that imports only system DLLs,
 asks for DEP and a randomised base with its relocations kept, and carries the
 locator resource (type "VAL", id 133, 4 bytes, Japanese) and the group icon
 130.  Reads the PE headers itself; usage: check_stub_image.py STUB."""
@@ -9,8 +9,8 @@ import sys
 SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "shell32.dll", "comctl32.dll", "msvcrt.dll",
                "gdi32.dll", "advapi32.dll", "ntdll.dll"}
 RT_ICON, RT_GROUP_ICON = 3, 14
-# Every self-extracting file carries the stub: it stays within 24 KiB.
-MAX_STUB_BYTES = 24576
+# Every self-extracting file carries the stub: it stays within 28 KiB.
+MAX_STUB_BYTES = 28672
 JAPANESE = 0x0411
 RELOCS_STRIPPED = 0x0001                     # file header Characteristics
 DYNAMIC_BASE, NX_COMPAT = 0x0040, 0x0100     # optional header DllCharacteristics
