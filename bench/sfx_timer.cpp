@@ -2,11 +2,12 @@
 // Wine so that every program is timed from the same start (Win32 console
 // program).
 //
-//   sfx_timer run PROGRAM          milliseconds until PROGRAM has ended
-//   sfx_timer until-box PROGRAM    milliseconds until PROGRAM's first thread
-//                                  shows a message box (a self-extracting
+//   sfx_timer run PROGRAM [ARG...]        milliseconds until PROGRAM has ended
+//   sfx_timer until-box PROGRAM [ARG...]  milliseconds until PROGRAM's first
+//                                  thread shows a message box (a self-extracting
 //                                  file's completion message); then presses
 //                                  its OK and waits until PROGRAM has ended
+// The ARGs follow the quoted PROGRAM on its command line, each after a space.
 //
 // The box is looked for among the windows of PROGRAM's first thread only:
 // every window query is a request to Wine's server, which the timed program
@@ -51,13 +52,16 @@ int Fail(const char* why) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 3 || (std::strcmp(argv[1], "run") != 0 && std::strcmp(argv[1], "until-box") != 0)) {
-    std::fprintf(stderr, "usage: sfx_timer run|until-box PROGRAM\n");
+  if (argc < 3 || (std::strcmp(argv[1], "run") != 0 && std::strcmp(argv[1], "until-box") != 0)) {
+    std::fprintf(stderr, "usage: sfx_timer run|until-box PROGRAM [ARG...]\n");
     return 2;
   }
   const bool untilBox = std::strcmp(argv[1], "until-box") == 0;
-  char commandLine[MAX_PATH + 3];
-  std::snprintf(commandLine, sizeof commandLine, "\"%s\"", argv[2]);
+  char commandLine[4 * MAX_PATH];
+  int length = std::snprintf(commandLine, sizeof commandLine, "\"%s\"", argv[2]);
+  for (int i = 3; i < argc && length > 0 && length < static_cast<int>(sizeof commandLine); ++i)
+    length += std::snprintf(commandLine + length, sizeof commandLine - length, " %s", argv[i]);
+  if (length <= 0 || length >= static_cast<int>(sizeof commandLine)) return Fail("command line too long");
 
   STARTUPINFOA startup{};
   startup.cb = sizeof startup;

@@ -2,11 +2,17 @@
 # The stub beside an NSIS installer under Wine, in one run:
 #   - 300 small files (the first 300 of /usr/share/zoneinfo/right, 443 KB) and
 #     one 60 MB file (Wine's Windows DLLs joined), each extracted by a kaito
-#     automatic-mode file and installed by a silent NSIS installer
-#     (SetCompressor zlib) built by makensis from the same files; every
-#     timing is taken by bench/sfx_timer.exe inside Wine, several runs taking
-#     turns; the best and the median runs are set against each other (the
-#     best is the run least disturbed by other load);
+#     automatic-mode file and installed by an NSIS installer (SetCompressor
+#     zlib) built by makensis from the same files, in two ways:
+#       shown:  kaito with its progress dialog, up to its completion message,
+#               against NSIS showing its progress page (Page instfiles,
+#               AutoCloseWindow true), and against NSIS run with /S;
+#       silent: kaito /S against NSIS /S, both starting a small follow-up
+#               program after the files and waiting for it, as an installer
+#               wrapper does (kaito --run, NSIS ExecWait);
+#     every timing is taken by bench/sfx_timer.exe inside Wine, several runs
+#     taking turns; the best and the median runs are set against each other
+#     (the best is the run least disturbed by other load);
 #   - the processor time of the stub (its process and the prefix's
 #     wineserver) for 10 s while its follow-up program runs, and for 10 s
 #     while its overwrite question waits for an answer.
@@ -51,48 +57,81 @@ mkdir -p "$work/small/kaito-bench-small" "$work/large/kaito-bench-large"
  find /usr/lib/i386-linux-gnu/wine/i386-windows -name '*.dll' | LC_ALL=C sort | xargs cat 2>/dev/null |
    head -c 60000000 >"$work/large/kaito-bench-large/wine-dlls.bin")
 
-make_nsis() {  # NAME FOLDER: a silent zlib installer of FOLDER into $TEMP\nsis-NAME
+# NAME FOLDER [FOLLOW-UP]: a zlib installer of FOLDER into $TEMP\nsis-NAME that
+# shows its progress page and closes it when done (silent with /S), and with
+# FOLLOW-UP (a file in FOLDER) starts that program at the end and waits for it.
+make_nsis() {
+  local exec=""
+  [ -z "${3:-}" ] || exec="ExecWait '\"\$INSTDIR\\$3\"'"
   cat >"$work/$1.nsi" <<EOF
 Unicode true
 Name "$1"
 OutFile "$work/$1-nsis.exe"
 SetCompressor zlib
-SilentInstall silent
 RequestExecutionLevel user
+AutoCloseWindow true
 InstallDir "\$TEMP\\nsis-$1"
+Page instfiles
 Section
   SetOutPath "\$INSTDIR"
   File /r "$2/*"
+  $exec
 SectionEnd
 EOF
   makensis -V1 "$work/$1.nsi" >/dev/null
 }
 for payload in small large; do
+  folder="$work/$payload/kaito-bench-$payload"
   "$kaito" create --quiet --stub "$stub" --auto -o "$work/$payload-kaito.exe" -C "$work/$payload" \
     "kaito-bench-$payload" >/dev/null
-  make_nsis "$payload" "$work/$payload/kaito-bench-$payload"
+  make_nsis "$payload" "$folder"
+  # The same files and a follow-up program that ends at once, for the silent runs.
+  mkdir -p "$work/$payload-follow"
+  cp -a "$folder" "$work/$payload-follow/kaito-bench-$payload-follow"
+  cp "$sleeper" "$work/$payload-follow/kaito-bench-$payload-follow/follow.exe"
+  "$kaito" create --quiet --stub "$stub" --auto --run "kaito-bench-$payload-follow/follow.exe" \
+    -o "$work/$payload-follow-kaito.exe" -C "$work/$payload-follow" "kaito-bench-$payload-follow" >/dev/null
+  make_nsis "$payload-follow" "$work/$payload-follow/kaito-bench-$payload-follow" follow.exe
 done
 
 # --- extraction time ------------------------------------------------------------
 median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 best() { sort -n | head -n 1; }
-time_payload() {  # PAYLOAD: prints "kaito-best nsis-best kaito-median nsis-median" after the runs
-  local payload="$1" i kaito_ms nsis_ms
-  : >"$work/$payload-kaito.ms"
-  : >"$work/$payload-nsis.ms"
+clean() { rm -rf "$temp"/kaito-bench-* "$temp"/nsis-*; }
+# PAYLOAD: the runs of one payload, the programs taking turns in each run;
+# then one line per program: "NAME best median".
+time_payload() {
+  local payload="$1" i name ms line
+  local -A how=(
+    [kaito-shown]="until-box $(winpath "$work/$payload-kaito.exe")"
+    [nsis-shown]="run $(winpath "$work/$payload-nsis.exe")"
+    [nsis-silent]="run $(winpath "$work/$payload-nsis.exe") /S"
+    [kaito-silent]="run $(winpath "$work/$payload-follow-kaito.exe") /S"
+    [nsis-silent-follow]="run $(winpath "$work/$payload-follow-nsis.exe") /S"
+  )
+  local order=(kaito-shown nsis-shown nsis-silent kaito-silent nsis-silent-follow)
+  for name in "${order[@]}"; do : >"$work/$payload-$name.ms"; done
   for i in $(seq 1 "$runs"); do
-    rm -rf "$temp/kaito-bench-$payload" "$temp/nsis-$payload"
-    kaito_ms="$(wine "$timer" until-box "$(winpath "$work/$payload-kaito.exe")" | tr -d '\r')"
-    rm -rf "$temp/kaito-bench-$payload" "$temp/nsis-$payload"
-    nsis_ms="$(wine "$timer" run "$(winpath "$work/$payload-nsis.exe")" | tr -d '\r')"
-    echo "$kaito_ms" >>"$work/$payload-kaito.ms"
-    echo "$nsis_ms" >>"$work/$payload-nsis.ms"
-    echo "  run $i: kaito $kaito_ms ms, NSIS $nsis_ms ms" >&2
+    line="  run $i:"
+    for name in "${order[@]}"; do
+      clean
+      # The words of a timing are meant to split.  A run that fails is told
+      # and left out of the figures.
+      if ms="$(wine "$timer" ${how[$name]} 2>&1 | tr -d '\r')" && [[ "$ms" =~ ^[0-9.]+$ ]]; then
+        echo "$ms" >>"$work/$payload-$name.ms"
+      else
+        ms="failed ($ms)"
+      fi
+      line+=" $name $ms,"
+    done
+    echo "${line%,} ms" >&2
   done
-  echo "$(best <"$work/$payload-kaito.ms") $(best <"$work/$payload-nsis.ms")" \
-       "$(median <"$work/$payload-kaito.ms") $(median <"$work/$payload-nsis.ms")"
+  clean
+  for name in "${order[@]}"; do
+    echo "$name $(best <"$work/$payload-$name.ms") $(median <"$work/$payload-$name.ms")"
+  done
 }
-ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (a == "" || b == "") print "n/a"; else printf "%.2f", a / b }'; }
 
 echo "kaito stub against NSIS under Wine, $(date -u '+%Y-%m-%d %H:%M UTC'), commit $(git -C "$root" rev-parse --short HEAD)"
 echo "machine: $(lscpu | sed -n 's/^Model name: *//p'), $(nproc) cores; load before the run: $(cut -d' ' -f1-3 /proc/loadavg)"
@@ -102,12 +141,18 @@ for payload in small large; do
   files="$(find "$work/$payload/kaito-bench-$payload" -type f | wc -l)"
   bytes="$(find "$work/$payload/kaito-bench-$payload" -type f -printf '%s\n' | awk '{ n += $1 } END { print n }')"
   echo "== $payload: $files files, $bytes bytes (kaito file $(stat -c %s "$work/$payload-kaito.exe"), NSIS installer $(stat -c %s "$work/$payload-nsis.exe") bytes)"
-  read -r kaito_best nsis_best kaito_median nsis_median < <(time_payload "$payload")
-  goal="at most 2"
-  [ "$payload" = large ] && goal="at most 1"
-  echo "best: kaito $kaito_best ms (start to completion message), NSIS $nsis_best ms (start to end):" \
-    "kaito / NSIS = $(ratio "$kaito_best" "$nsis_best") (goal: $goal)"
-  echo "median: kaito $kaito_median ms, NSIS $nsis_median ms: kaito / NSIS = $(ratio "$kaito_median" "$nsis_median")"
+  declare -A best_of=() median_of=()
+  while read -r name b m; do best_of[$name]=$b; median_of[$name]=$m; done < <(time_payload "$payload")
+  shown_goal="at most 2"
+  [ "$payload" = large ] && shown_goal="at most 1"
+  for pair in "kaito-shown nsis-shown shown, NSIS showing its progress page" \
+              "kaito-shown nsis-silent shown, NSIS /S (goal: $shown_goal)" \
+              "kaito-silent nsis-silent-follow both /S, each waiting for a follow-up program (goal: at most 1)"; do
+    read -r ours theirs what <<<"$pair"
+    echo "$what: best kaito ${best_of[$ours]:-} ms, NSIS ${best_of[$theirs]:-} ms," \
+      "kaito / NSIS = $(ratio "${best_of[$ours]:-}" "${best_of[$theirs]:-}");" \
+      "median ${median_of[$ours]:-} / ${median_of[$theirs]:-} ms = $(ratio "${median_of[$ours]:-}" "${median_of[$theirs]:-}")"
+  done
   echo
 done
 

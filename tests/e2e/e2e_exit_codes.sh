@@ -81,6 +81,13 @@ make_sfx -o "$missing" --run "$top/NOT-A-PROGRAM.EXE" "$work/$top"
 watched "\"$(winpath "$missing")\" /S /D=$(winpath "$work/missing")"
 expect_exit 193 "a follow-up program that cannot start (ERROR_BAD_EXE_FORMAT)" 0
 
+# A /D that names a file, or a drive that does not exist: the folder cannot
+# be made (ERROR_CANNOT_MAKE).
+watched "$self /S /D=$(winpath "$sfx")"
+expect_exit 82 "a /D that names a file" 0
+watched "$self /S /D=Q:\\nowhere"
+expect_exit 82 "a /D on a missing drive" 0
+
 # Command lines that cannot be used: the switch list (none under /S), 87 or
 # 206, nothing extracted; /? shows the list and ends with 0; a log that
 # cannot be opened ends with 1622 before anything is extracted.
