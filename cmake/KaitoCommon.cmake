@@ -80,6 +80,10 @@ function(kaito_stub_code target)
   # stops the build.
   target_compile_options(${target} PRIVATE -mno-stack-arg-probe
     -Werror=frame-larger-than=2048 -Werror=vla)
+  # Windows keeps the stack 4-byte aligned and nothing here needs more, so
+  # calls need no padding to 16 bytes; and no frame pointer: EBP is one
+  # more register.  Together about 8 % less code.
+  target_compile_options(${target} PRIVATE -mpreferred-stack-boundary=2 -fomit-frame-pointer)
 endfunction()
 
 # kaito_win32_helper(name [GUI] SOURCES ... [LIBS ...]): a small Win32 program
