@@ -5,10 +5,11 @@
 
 // Sets SkipOverwritePrompt, then picks DestDir: the temporary folder when it
 // lies on a fixed drive with room, else "_davoexpand\" at the root of the
-// first fixed drive with room, else the temporary folder anyway.  False (after
-// a message box) when the archive claims to need 0 bytes, which only a damaged
-// header does, or when there is no usable folder at all.
-bool ChooseAutomaticDestination(uint32_t requiredSize);
+// first fixed drive with room (with `driveRoot`, that root itself), else the
+// temporary folder anyway.  False (after a message box) when the archive
+// claims to need 0 bytes, which only a damaged header does, or when there is
+// no usable folder at all.
+bool ChooseAutomaticDestination(uint32_t requiredSize, bool driveRoot = false);
 
 // Puts the temporary folder into DestDir, ending in a backslash, when the
 // system gives a whole, absolute one; else empties DestDir and answers false.

@@ -76,17 +76,17 @@ bool EndsWithBackslash(const char* path) {
 }
 
 // Walks the platform's drive list; the first fixed drive with room gives
-// DestDir = its root + "_davoexpand\".  The temporary folder's drive is
-// tested again if it is listed.
-bool ScanDrives(uint32_t requiredSize) {
+// DestDir = its root + `folderName`.  The temporary folder's drive is tested
+// again if it is listed.
+bool ScanDrives(uint32_t requiredSize, const char* folderName) {
   char drives[kDriveListSize + 1] = {};  // one zero past the list stops every walk
   g_diskQueries.GetLogicalDriveStringsA(kDriveListSize, drives);
   for (const char* root = drives; *root != '\0'; root += strlen(root) + 1) {
     size_t rootLength = strlen(root);
-    if (rootLength + sizeof kAutomaticFolderName > kTempPathCapacity + 1) continue;
+    if (rootLength + strlen(folderName) + 1 > kTempPathCapacity + 1) continue;
     if (!IsFixedWithRoom(root, requiredSize)) continue;
     memcpy(DestDir, root, rootLength);
-    memcpy(DestDir + rootLength, kAutomaticFolderName, sizeof kAutomaticFolderName);
+    lstrcpyA(DestDir + rootLength, folderName);
     return true;
   }
   return false;
@@ -138,7 +138,7 @@ bool HasFreeSpace(const char* root, uint32_t requiredSize) {
   return QueryClusterFreeSpace(root, &freeBytes) && freeBytes >= requiredSize;
 }
 
-bool ChooseAutomaticDestination(uint32_t requiredSize) {
+bool ChooseAutomaticDestination(uint32_t requiredSize, bool driveRoot) {
   SkipOverwritePrompt = 1;
   if (requiredSize == 0) {
     ShowMessage(kTextDamagedData, MB_ICONEXCLAMATION);
@@ -150,7 +150,7 @@ bool ChooseAutomaticDestination(uint32_t requiredSize) {
     char root[4] = {DestDir[0], DestDir[1], DestDir[2], '\0'};
     if (IsFixedWithRoom(root, requiredSize)) return true;
   }
-  if (ScanDrives(requiredSize)) return true;
+  if (ScanDrives(requiredSize, driveRoot ? "" : kAutomaticFolderName)) return true;
   // No drive has room: the temporary folder still is the place to try, and a
   // full disk shows up as a write failure.  Without one there is nowhere
   // meant to extract to, so nothing is extracted.

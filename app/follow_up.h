@@ -12,7 +12,9 @@ extern char FollowUpCommandLine[kFollowUpCommandLineSize];
 // Starts DestDir + FollowUpName when the run ended Done and a name is set,
 // with DestDir as its current directory and `extraArgs` (from the stub's own
 // command line; "" for none) behind the archive's arguments, and returns once
-// it has ended.  True: it ran, and `exitCode` holds its exit code.  False:
-// nothing was to be started (`exitCode` untouched), or the start failed
-// (`exitCode` holds the system's error; never 0).
-bool LaunchFollowUp(const char* extraArgs, uint32_t* exitCode);
+// it has ended; with `everyProcess`, once every process it started has ended
+// too (where the system allows: the log says when it does not).  True: it
+// ran, and `exitCode` holds its own exit code.  False: nothing was to be
+// started (`exitCode` untouched), or the start failed (`exitCode` holds the
+// system's error; never 0).
+bool LaunchFollowUp(const char* extraArgs, bool everyProcess, uint32_t* exitCode);

@@ -5,6 +5,7 @@
 #include "app/auto_destination.h"
 #include "app/exit_codes.h"
 #include "app/follow_up.h"
+#include "app/private_folder.h"
 #include "archive/stub_reader.h"
 #include "extract/extract_worker.h"
 #include "extract/run_log.h"
@@ -17,6 +18,7 @@
 
 int AutomaticMode;
 StubSwitches g_switches;
+bool InstallerWrapper;
 
 namespace {
 
@@ -44,12 +46,16 @@ bool RunExtraction() {
 uint32_t RunPhases() {
   uint32_t exitCode = kExitSuccess;
   if (!ChooseDestination(&exitCode)) return exitCode;
+  FollowUpSkipped = g_switches.extractOnly;  // /X, or /D for a wrapper
   LogLine(kLogDestination, DestDir);
   if (!RunExtraction()) {
-    return ExitCodeForRun(static_cast<ResultCode>(g_extractStatus.Result.load()),
-                          g_extractStatus.AbortAnswered != 0, g_extractStatus.WriteError);
+    exitCode = ExitCodeForRun(static_cast<ResultCode>(g_extractStatus.Result.load()),
+                              g_extractStatus.AbortAnswered != 0, g_extractStatus.WriteError);
+  } else if (!g_switches.extractOnly) {
+    LaunchFollowUp(g_switches.followUpExtra, InstallerWrapper, &exitCode);
   }
-  if (!g_switches.extractOnly) LaunchFollowUp(g_switches.followUpExtra, &exitCode);
+  // The wrapper leaves nothing behind, whatever the outcome.
+  if (InstallerWrapper) RemovePrivateFolder(DestDir);
   return exitCode;
 }
 
@@ -69,8 +75,14 @@ void LogExitCode(uint32_t exitCode) {
 
 bool ChooseDestination(uint32_t* exitCode) {
   // Stored before the branch: the destination dialog shows it.
-  RequiredSize = ReadArchiveSummary(&AutomaticMode);
+  bool wrapperAsked = false;
+  RequiredSize = ReadArchiveSummary(&AutomaticMode, &wrapperAsked);
   const char* given = g_switches.destination;
+  // The installer wrapper runs its program in a private folder and removes
+  // it; /D or /X ask for the files themselves, so they make it a plain
+  // automatic extraction that keeps them (and, with /X, starts nothing).
+  InstallerWrapper = wrapperAsked && given[0] == '\0' && !g_switches.extractOnly;
+  if (wrapperAsked && given[0] != '\0') g_switches.extractOnly = true;
   bool chosen;
   if (!AutomaticMode && g_uiLevel == UiLevel::Full) {
     lstrcpyA(DestDir, given);  // proposed in the dialog's field when given
@@ -81,9 +93,15 @@ bool ChooseDestination(uint32_t* exitCode) {
     *exitCode = choice == -1 ? kExitCannotRun : kExitUserStopped;
   } else if (AutomaticMode && (given[0] == '\0' || RequiredSize == 0)) {
     // The automatic choice; it reports a damaged header (required size 0)
-    // also when /D names a folder.
-    chosen = ChooseAutomaticDestination(RequiredSize);
+    // also when /D names a folder.  The wrapper's private folder goes into
+    // the temporary folder or straight into a drive's root, never into a
+    // folder of a fixed name that anyone may have made beforehand.
+    chosen = ChooseAutomaticDestination(RequiredSize, InstallerWrapper);
     *exitCode = RequiredSize == 0 ? kExitDamagedHeader : kExitNoDestination;
+    if (chosen && InstallerWrapper) {
+      chosen = CreatePrivateFolder(DestDir);
+      *exitCode = kExitCannotCreate;
+    }
   } else {
     // No dialog: the folder given, or the one the dialog would propose; an
     // existing file is replaced, since nobody is there to be asked.
@@ -98,7 +116,6 @@ bool ChooseDestination(uint32_t* exitCode) {
 uint32_t RunStub(const char* commandLine) {
   const CommandLineVerdict verdict = ParseStubCommandLine(commandLine, IsSystemLeadByte, &g_switches);
   g_uiLevel = g_switches.ui;
-  FollowUpSkipped = g_switches.extractOnly;
   switch (verdict) {
     case CommandLineVerdict::ShowHelp:
       ShowSwitchList(false);

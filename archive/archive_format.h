@@ -17,6 +17,14 @@ constexpr uint32_t kTrailerSize = 4;
 // The smallest archive part: a header and the trailer.
 constexpr uint32_t kMinimumArchiveSize = kArchiveHeaderSize + kTrailerSize;
 
+// ArchiveHeader.automaticMode: 0 asks the user, any other value extracts
+// without asking; 2 asks for the installer wrapper (a private folder, the
+// follow-up program waited for, the folder removed), which readers that know
+// only "not 0" still extract as an automatic archive.
+constexpr uint16_t kAutomaticModeOff = 0;
+constexpr uint16_t kAutomaticModeOn = 1;
+constexpr uint16_t kAutomaticModeWrapper = 2;
+
 constexpr uint16_t kStoredFlag = 0x8000;       // nameWord bit 15: data is the file itself
 constexpr uint16_t kNameLengthMask = 0x7FFF;   // nameWord bits 0-14: name length
 constexpr uint32_t kNameBufferSize = 520;      // entry names: at most 519 bytes

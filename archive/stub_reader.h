@@ -85,6 +85,8 @@ ReaderOutcome FinishArchive(OpenArchive* archive);
 void CloseArchive(OpenArchive* archive);
 
 // The header's requiredSize, or 0 on any failure; *automaticMode is 1 only
-// when every check passed and the header asks for automatic mode.
-uint32_t ReadArchiveSummary(int* automaticMode);
-uint32_t ReadArchiveSummaryAt(const char* path, uint32_t locator, int* automaticMode);
+// when every check passed and the header asks for automatic mode, and
+// *installerWrapper (when given) only when it asks for the installer wrapper.
+uint32_t ReadArchiveSummary(int* automaticMode, bool* installerWrapper = nullptr);
+uint32_t ReadArchiveSummaryAt(const char* path, uint32_t locator, int* automaticMode,
+                              bool* installerWrapper = nullptr);

@@ -301,19 +301,24 @@ void CloseArchive(OpenArchive* archive) {
   archive->record = nullptr;
 }
 
-uint32_t ReadArchiveSummaryAt(const char* path, uint32_t locator, int* automaticMode) {
+uint32_t ReadArchiveSummaryAt(const char* path, uint32_t locator, int* automaticMode,
+                              bool* installerWrapper) {
   if (automaticMode != nullptr) *automaticMode = 0;
+  if (installerWrapper != nullptr) *installerWrapper = false;
   OpenArchive archive;
   if (LocateArchiveAt(path, locator, nullptr, &archive) != ReaderOutcome::Ok) return 0;
   CloseArchive(&archive);
-  if (automaticMode != nullptr) *automaticMode = archive.header.automaticMode != 0 ? 1 : 0;
+  if (automaticMode != nullptr) *automaticMode = archive.header.automaticMode != kAutomaticModeOff ? 1 : 0;
+  if (installerWrapper != nullptr)
+    *installerWrapper = archive.header.automaticMode == kAutomaticModeWrapper;
   return archive.header.requiredSize;
 }
 
-uint32_t ReadArchiveSummary(int* automaticMode) {
+uint32_t ReadArchiveSummary(int* automaticMode, bool* installerWrapper) {
   if (automaticMode != nullptr) *automaticMode = 0;
+  if (installerWrapper != nullptr) *installerWrapper = false;
   char path[kSummaryPathSize];
   uint32_t locator = 0;
   if (!FindOwnArchive(path, kSummaryPathSize, &locator)) return 0;
-  return ReadArchiveSummaryAt(path, locator, automaticMode);
+  return ReadArchiveSummaryAt(path, locator, automaticMode, installerWrapper);
 }

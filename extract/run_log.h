@@ -11,6 +11,8 @@ inline constexpr char kLogStart[] = "start ";              // the stub's command
 inline constexpr char kLogDestination[] = "destination ";  // the folder extracted into
 inline constexpr char kLogWrote[] = "wrote ";              // one line per file written
 inline constexpr char kLogFollowUp[] = "follow-up ";       // the program's command line
+inline constexpr char kLogNoJob[] = "no job: waiting for the program alone";
+inline constexpr char kLogLeft[] = "left ";                // a wrapper's file or folder not removed
 inline constexpr char kLogExitCode[] = "exit code ";       // the outcome: the number and its meaning
 
 // Opens FILE for appending (shared, so that other programs may read or

@@ -88,7 +88,7 @@ class FollowUpLaunchTest : public ::testing::Test {
   // The launch as the run sequence makes it, without extra arguments.
   bool Launch() {
     exitCode = 0;
-    return LaunchFollowUp("", &exitCode);
+    return LaunchFollowUp("", false, &exitCode);
   }
 
   char programPath[kProgramPathBufferSize] = {};
@@ -117,7 +117,7 @@ TEST_F(FollowUpLaunchTest, ChildGetsTheCommandLineAndStartsInDestDir) {
 // stub's own "--" arguments follow the archive's.
 TEST_F(FollowUpLaunchTest, ExitCodeAndExtraArgumentsPassThrough) {
   SetFollowUp("WINDOWED.EXE", "-s");
-  ASSERT_TRUE(LaunchFollowUp("--exit=3010 \"two words\"", &exitCode));
+  ASSERT_TRUE(LaunchFollowUp("--exit=3010 \"two words\"", false, &exitCode));
   EXPECT_EQ(exitCode, 3010u);
   Record record = ReadRecord(destination);
   EXPECT_EQ(record.commandLine,
@@ -166,7 +166,7 @@ TEST_F(FollowUpLaunchTest, LauncherWaitsUntilTheProgramHasEnded) {
 
 DWORD WINAPI LaunchOnThisThread(void*) {
   uint32_t exitCode = 0;
-  return LaunchFollowUp("", &exitCode) ? 1 : 0;
+  return LaunchFollowUp("", false, &exitCode) ? 1 : 0;
 }
 
 // The launcher sleeps on the program's handle: it is still waiting while the
