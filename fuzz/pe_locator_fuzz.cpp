@@ -6,7 +6,7 @@
 
 #include "archive/archive_format.h"
 #include "fuzz/fuzz_target.h"
-#include "tools/pe_resources.h"
+#include "tools/pe/pe_resources.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   ResourceLocation location{0xFFFFFFFFu, 0};

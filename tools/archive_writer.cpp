@@ -7,7 +7,7 @@
 #include "archive/container_checks.h"
 #include "archive/integrity_record.h"
 #include "tools/entry_name_rules.h"
-#include "tools/pe_resources.h"
+#include "tools/pe/pe_resources.h"
 #include "tools/report_failure.h"
 
 namespace {

@@ -4,8 +4,8 @@
 #include <cstdlib>
 
 #include "tools/archive_writer.h"
-#include "tools/ico_file.h"
-#include "tools/stub_branding.h"
+#include "tools/pe/ico_file.h"
+#include "tools/pe/stub_branding.h"
 #include "tools/cli/cli_support.h"
 #include "tools/cli/commands.h"
 #include "tools/cli/create_options.h"

@@ -5,7 +5,7 @@
 #include "archive/block/block_decoder.h"
 #include "tools/cli/cli_support.h"
 #include "tools/cli/file_kind.h"
-#include "tools/pe_resources.h"
+#include "tools/pe/pe_resources.h"
 
 namespace {
 

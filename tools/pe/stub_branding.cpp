@@ -1,11 +1,11 @@
-#include "tools/stub_branding.h"
+#include "tools/pe/stub_branding.h"
 
 #include <algorithm>
 
 #include "archive/archive_format.h"
-#include "tools/ico_file.h"
-#include "tools/pe_resource_section.h"
-#include "tools/pe_resource_tree.h"
+#include "tools/pe/ico_file.h"
+#include "tools/pe/pe_resource_section.h"
+#include "tools/pe/pe_resource_tree.h"
 #include "tools/report_failure.h"
 
 namespace {

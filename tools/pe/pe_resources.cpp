@@ -1,4 +1,4 @@
-#include "tools/pe_resources.h"
+#include "tools/pe/pe_resources.h"
 
 #include "archive/archive_format.h"
 #include "tools/report_failure.h"

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/version_record.h"
+#include "tools/pe/version_record.h"
 
 constexpr uint32_t kStubIconGroupId = 130;
 
