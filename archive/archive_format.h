@@ -27,6 +27,13 @@ constexpr uint32_t kMaxEntryCount = 65535;
 // Positions are handed to a signed 32-bit seek, so a file stays below 2 GiB.
 constexpr uint64_t kMaxSelfExtractingFileSize = 0x7FFFFFFFu;
 
+// ArchiveHeader.automaticMode.  Any non-zero value means automatic, so a
+// reader that knows only that still extracts a wrapper file without asking;
+// values other than these three are read as kAutomaticModeOn.
+constexpr uint16_t kAutomaticModeOff = 0;      // ask the user for the destination
+constexpr uint16_t kAutomaticModeOn = 1;       // extract without asking, into a folder the stub picks
+constexpr uint16_t kAutomaticModeWrapper = 2;  // installer wrapper: a fresh private folder, run, wait, delete
+
 // The locator resource of the stub holds L, the archive's offset.
 constexpr const char* kLocatorResourceType = "VAL";
 constexpr int kLocatorResourceId = 133;

@@ -127,7 +127,10 @@ int RunCreate(const std::vector<std::string>& args) {
   for (const std::string& warning : LongPathWarnings(plan)) WriteErr("kaito: warning: " + warning + "\n");
 
   TemporaryFile output(outputPath, kCleanupOutput);
-  SelfExtractingWriter writer([&output](const uint8_t* data, size_t size) { return output.Write(data, size); });
+  SelfExtractingWriter writer([&output](const uint8_t* data, size_t size) { return output.Write(data, size); },
+                              [&output](uint64_t offset, const uint8_t* data, size_t size) {
+                                return output.WriteAt(offset, data, size);
+                              });
   std::string error;
   if (!writer.Begin(stub, options, plan, &error)) throw CommandFailure(WriteFailure(error, o, output));
 

@@ -137,7 +137,7 @@ def check_branded(kaito, stub_path, work):
           (last.VirtualAddress + last.Misc_VirtualSize + align - 1) // align * align, "SizeOfImage")
     check([b.struct.VirtualAddress for b in branded.DIRECTORY_ENTRY_BASERELOC] ==
           [b.struct.VirtualAddress for b in stub.DIRECTORY_ENTRY_BASERELOC], "relocation blocks differ")
-    check(branded.OPTIONAL_HEADER.CheckSum == 0, "stale checksum left")
+    check(branded.OPTIONAL_HEADER.CheckSum == branded.generate_checksum(), "PE checksum of the whole file")
 
     # The locator: the branded stub's length, repeated by the trailer.
     stub_end = last.PointerToRawData + last.SizeOfRawData
@@ -177,7 +177,8 @@ def check_signed(kaito, branded, work):
 
 
 def check_unbranded(kaito, stub_path, work):
-    """Without the options the stub is written unchanged except for the locator."""
+    """Without the options the stub is written unchanged except for the locator
+    and the PE checksum, which covers the whole file."""
     out = os.path.join(work, "plain.exe")
     result = run(kaito, "create", "--quiet", "--stub", stub_path, "-o", out, os.path.join(work, "payload"))
     check(result.returncode == 0, f"plain create: {result.stderr}")
@@ -190,7 +191,11 @@ def check_unbranded(kaito, stub_path, work):
     at = pe.get_offset_from_rva(language.directory.entries[0].data.struct.OffsetToData)
     check(struct.unpack_from("<I", head, at)[0] == len(stub), "plain locator")
     head[at:at + 4] = bytes(4)
-    check(bytes(head) == stub, "plain output changed the stub beyond its locator")
+    checksum_at = pe.OPTIONAL_HEADER.get_field_absolute_offset("CheckSum")
+    head[checksum_at:checksum_at + 4] = stub[checksum_at:checksum_at + 4]
+    check(bytes(head) == stub, "plain output changed the stub beyond its locator and checksum")
+    written = pefile.PE(out)
+    check(written.OPTIONAL_HEADER.CheckSum == written.generate_checksum(), "plain output's PE checksum")
 
 
 def check_refusals(kaito, stub_path, work):
