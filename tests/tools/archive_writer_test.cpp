@@ -142,18 +142,18 @@ TEST(ArchiveWriter, RefusesNamesTheStubOrWindowsWouldNotAccept) {
     const char* expected;
   };
   Case cases[] = {
-      {std::string(520, 'n'), "longer than 519"},
+      {std::string(520, 'n'), "takes 520 bytes in code page 932; at most 519 fit"},
       {"..\\up", "leave the destination"},
       {"a\\. .\\up", "leave the destination"},
       {"\\root", "leave the destination"},
       {"a\\\\b", "empty folder component"},
-      {"c:x", "leave the destination"},
+      {"c:x", "holds ':' (U+003A), which Windows does not allow"},
       {"a/b", "does not allow"},
       {"what?", "does not allow"},
       {"dir\\NUL.txt", "device name"},
       {"trail.", "ending in a dot"},
       {"half\x83", "not valid Shift-JIS"},
-      {std::string("nul\0byte", 8), "leave the destination"},
+      {std::string("nul\0byte", 8), "holds U+0000"},
   };
   for (const Case& c : cases) {
     std::string error = Refusal({Input(c.name, {'x'})});
