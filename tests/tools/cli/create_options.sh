@@ -150,6 +150,15 @@ grep -q '2005-06-07 08:09:10  2005-06-07 08:09:10  pkg.pic\.png' listC.out || fa
 SOURCE_DATE_EPOCH=soon run badEpoch 2 create -o c2.exe src/pkg
 expect_error badEpoch "SOURCE_DATE_EPOCH must be"
 
+# Notes name tidy paths (no "c1/./empty") and call a dangling link so (Wine
+# shows kaito.exe no dangling links); the summary counts "1 file".
+mkdir -p notes/c1/empty notes/c1/full && printf 'x' >notes/c1/full/a
+under_wine || ln -s nowhere notes/c1/full/dangling
+run notes 0 create -o n.exe -C notes/c1 .
+grep -q "skipping empty folder 'notes.c1.empty'" notes.err || fail "notes: $(cat notes.err)"
+under_wine || grep -q "skipping 'notes/c1/full/dangling': a link to nothing" notes.err || fail "notes: $(cat notes.err)"
+grep -q "wrote n.exe: 1 file (1 stored), 1 byte packed" notes.err || fail "notes: $(cat notes.err)"
+
 # Options that take one value refuse a second.
 run runTwice 2 create -o x.exe --run a --run b src/pkg
 expect_error runTwice "--run given twice ('a' and 'b')"
