@@ -17,14 +17,6 @@ constexpr uint32_t kTrailerSize = 4;
 // The smallest archive part: a header and the trailer.
 constexpr uint32_t kMinimumArchiveSize = kArchiveHeaderSize + kTrailerSize;
 
-// ArchiveHeader.automaticMode: 0 asks the user, any other value extracts
-// without asking; 2 asks for the installer wrapper (a private folder, the
-// follow-up program waited for, the folder removed), which readers that know
-// only "not 0" still extract as an automatic archive.
-constexpr uint16_t kAutomaticModeOff = 0;
-constexpr uint16_t kAutomaticModeOn = 1;
-constexpr uint16_t kAutomaticModeWrapper = 2;
-
 constexpr uint16_t kStoredFlag = 0x8000;       // nameWord bit 15: data is the file itself
 constexpr uint16_t kNameLengthMask = 0x7FFF;   // nameWord bits 0-14: name length
 constexpr uint32_t kNameBufferSize = 520;      // entry names: at most 519 bytes
@@ -34,6 +26,13 @@ constexpr uint32_t kMaxFollowUpLength = kFollowUpBufferSize - 1;
 constexpr uint32_t kMaxEntryCount = 65535;
 // Positions are handed to a signed 32-bit seek, so a file stays below 2 GiB.
 constexpr uint64_t kMaxSelfExtractingFileSize = 0x7FFFFFFFu;
+
+// ArchiveHeader.automaticMode.  Any non-zero value means automatic, so a
+// reader that knows only that still extracts a wrapper file without asking;
+// values other than these three are read as kAutomaticModeOn.
+constexpr uint16_t kAutomaticModeOff = 0;      // ask the user for the destination
+constexpr uint16_t kAutomaticModeOn = 1;       // extract without asking, into a folder the stub picks
+constexpr uint16_t kAutomaticModeWrapper = 2;  // installer wrapper: a fresh private folder, run, wait, delete
 
 // The locator resource of the stub holds L, the archive's offset.
 constexpr const char* kLocatorResourceType = "VAL";

@@ -11,7 +11,7 @@
 #include "fuzz/decoder_oracle.h"
 #include "fuzz/fuzz_target.h"
 #include "fuzz/sfx_image.h"
-#include "tools/pe_resources.h"
+#include "tools/pe/pe_resources.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include "archive/host_parser.h"
 #include "archive/block/block_decoder.h"
 #include "fuzz/sfx_image.h"
-#include "tools/pe_resources.h"
+#include "tools/pe/pe_resources.h"
 
 namespace fs = std::filesystem;
 

@@ -7,8 +7,8 @@
 
 #include "branding_image.h"
 #include "fuzz/fuzz_target.h"
-#include "tools/pe_resource_section.h"
-#include "tools/stub_branding.h"
+#include "tools/pe/pe_resource_section.h"
+#include "tools/pe/stub_branding.h"
 
 namespace {
 

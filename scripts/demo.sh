@@ -7,7 +7,7 @@ root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="${KAITO_BUILD_DIR:-$root/build}"
 out="$build/demo"
 
-"$root/scripts/setup.sh"
+source "$root/scripts/setup-first.sh"
 "$root/scripts/build.sh"
 
 rm -rf "$out" && mkdir -p "$out"

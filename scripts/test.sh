@@ -5,7 +5,7 @@ set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="${KAITO_BUILD_DIR:-$root/build}"
 
-"$root/scripts/setup.sh"
+source "$root/scripts/setup-first.sh"
 "$root/scripts/build.sh"
 
 source "$root/scripts/wine-env.sh"

@@ -3,11 +3,12 @@
 #include <algorithm>
 #include <cstring>
 
+#include "archive/archive_end.h"
 #include "archive/checksum.h"
 #include "archive/container_checks.h"
 #include "archive/integrity_record.h"
 #include "tools/entry_name_rules.h"
-#include "tools/pe_resources.h"
+#include "tools/pe/pe_resources.h"
 #include "tools/report_failure.h"
 
 namespace {
@@ -22,6 +23,16 @@ bool LooksSelfExtracting(const std::vector<uint8_t>& stub, const ResourceLocatio
   uint32_t value = LoadU32(stub.data() + locator.fileOffset);
   return value != 0 && stub.size() >= kTrailerSize &&
          LoadU32(stub.data() + stub.size() - kTrailerSize) == value;
+}
+
+// A signature holds only for the bytes it was made for: a signed stub would
+// carry a broken one, and its certificate table would not end the file.
+bool IsSigned(const std::vector<uint8_t>& image) {
+  if (image.size() < kPeOffsetField + 4) return false;
+  uint64_t pe = LoadU32(image.data() + kPeOffsetField);
+  if (pe > image.size() || image.size() - pe < kPeHeadThroughCertificateEntry) return false;
+  CertificateTable table = ReadCertificateEntry(image.data() + pe);
+  return table.offset != 0 || table.size != 0;
 }
 
 bool CheckFollowUp(const ArchiveOptions& options, std::string* error) {
@@ -49,6 +60,7 @@ bool CheckEntryName(const std::string& name, const std::string& label, std::stri
 bool SelfExtractingWriter::Put(const uint8_t* data, size_t size, std::string* error) {
   if (size == 0) return true;
   if (!sink_(data, size)) return Fail(error, "cannot write the output file");
+  checksum_.Add(data, size);
   written_ += size;
   return true;
 }
@@ -58,12 +70,20 @@ bool SelfExtractingWriter::Begin(const std::vector<uint8_t>& stub, const Archive
   ResourceLocation locator;
   std::string why;
   if (!FindLocatorResource(stub.data(), stub.size(), &locator, &why)) return Fail(error, "stub: " + why);
-  if (LooksSelfExtracting(stub, locator))
+  bool isSigned = IsSigned(stub);
+  if (LooksSelfExtracting(stub, locator) || (isSigned && LoadU32(stub.data() + locator.fileOffset) != 0))
     return Fail(error, "stub: already a self-extracting file (its locator is set)");
+  if (isSigned)
+    return Fail(error, "stub: it is signed, and the signature would not hold for the finished file: "
+                       "use the unsigned stub and sign the finished file");
+  uint64_t checksumField = 0;
+  if (!FindPeChecksumField(stub.data(), stub.size(), &checksumField)) return Fail(error, "stub: damaged PE header");
   if (stub.size() + kMinimumArchiveSize > kMaxSelfExtractingFileSize) return Fail(error, "stub: too large");
   if (!CheckFollowUp(options, error)) return false;
   if (options.level < kStoreLevel || options.level > kBestLevel) return Fail(error, "level must be 0 to 9");
-  if (plan.size() > kMaxEntryCount) return Fail(error, "more than 65535 files");
+  if (plan.size() > kMaxEntryCount)
+    return Fail(error, std::to_string(plan.size()) + " files; a self-extracting file holds at most " +
+                           std::to_string(kMaxEntryCount));
 
   uint64_t requiredSize = 0;
   uint64_t smallest = stub.size() + kMinimumArchiveSize + kIntegrityFooterSize +
@@ -89,16 +109,20 @@ bool SelfExtractingWriter::Begin(const std::vector<uint8_t>& stub, const Archive
   written_ = 0;
   locator_ = static_cast<uint32_t>(stub.size());
   entryChecks_.clear();
+  checksumField_ = checksumField;
+  checksum_ = PeChecksum(checksumField);
 
   std::vector<uint8_t> patched = stub;
   StoreU32(patched.data() + locator.fileOffset, locator_);
+  // Filled in by Finish, once every byte is known.
+  StoreU32(patched.data() + checksumField, 0);
   if (!Put(patched.data(), patched.size(), error)) return false;
 
   ArchiveHeader header{};
   header.magic = kArchiveMagic;
   header.headerSize = kArchiveHeaderSize;
   header.entryCount = static_cast<uint16_t>(plan.size());
-  header.automaticMode = options.automaticMode ? 1 : 0;
+  header.automaticMode = options.automaticMode;
   header.followUpNameLength = static_cast<uint16_t>(options.followUpName.size());
   // Without a follow-up program the stub reads no arguments, so none are written.
   header.followUpArgsLength =
@@ -180,17 +204,27 @@ bool SelfExtractingWriter::Finish(std::string* error) {
   SerializeIntegrityFooter(footer, footerBytes);
   StoreU32(footerBytes + kIntegrityFooterSize - 4, Checksum32(record, recordSize - 4));
   StoreU32(record + recordSize, locator_);
-  return Put(tail.data(), tail.size(), error);
+  if (!Put(tail.data(), tail.size(), error)) return false;
+  uint8_t checksum[4];
+  StoreU32(checksum, checksum_.Value());
+  if (!patch_(checksumField_, checksum, sizeof checksum)) return Fail(error, "cannot write the output file");
+  return true;
 }
 
 bool BuildSelfExtractingImage(const std::vector<uint8_t>& stub, const std::vector<ArchiveInput>& entries,
                               const ArchiveOptions& options, std::vector<uint8_t>* image,
                               std::string* error) {
   image->clear();
-  SelfExtractingWriter writer([image](const uint8_t* data, size_t size) {
-    image->insert(image->end(), data, data + size);
-    return true;
-  });
+  SelfExtractingWriter writer(
+      [image](const uint8_t* data, size_t size) {
+        image->insert(image->end(), data, data + size);
+        return true;
+      },
+      [image](uint64_t offset, const uint8_t* data, size_t size) {
+        if (offset > image->size() || size > image->size() - offset) return false;
+        std::copy(data, data + size, image->begin() + static_cast<std::ptrdiff_t>(offset));
+        return true;
+      });
   std::vector<PlannedEntry> plan;
   for (const ArchiveInput& entry : entries)
     plan.push_back(PlannedEntry{entry.name, entry.content.size(), entry.displayName});

@@ -2,7 +2,9 @@
 // value L (its own length), the archive header, the follow-up strings, the
 // entries back to back, then the padding and integrity record (see
 // archive/integrity_record.h) and the trailer L; the file's length is a
-// multiple of 8, ready for a signing tool.
+// multiple of 8, ready for a signing tool.  Last, the PE checksum of the
+// whole file goes into the stub's header, so that damage to the stub part
+// can be found too (tools/pe/pe_checksum.h).
 // Everything the stub would refuse is refused here first, with a message that
 // names the offending file.
 #pragma once
@@ -16,6 +18,7 @@
 #include "archive/archive_format.h"
 #include "archive/integrity_record.h"
 #include "tools/encoder/block_encoder.h"
+#include "tools/pe/pe_checksum.h"
 
 constexpr int kLevelFromOptions = -1;
 
@@ -29,7 +32,7 @@ struct ArchiveInput {
 };
 
 struct ArchiveOptions {
-  bool automaticMode = false;
+  uint16_t automaticMode = kAutomaticModeOff;  // kAutomaticModeOn, kAutomaticModeWrapper
   std::string followUpName;  // code page 932; empty: no follow-up program
   std::string followUpArgs;  // only with a follow-up name
   int level = kDefaultLevel;
@@ -50,10 +53,12 @@ struct WrittenEntry {
 
 // Receives the file's bytes in order; answers false when it cannot take them.
 using ByteSink = std::function<bool(const uint8_t* data, size_t size)>;
+// Writes bytes over ones already received, at a file offset.
+using PatchSink = std::function<bool(uint64_t offset, const uint8_t* data, size_t size)>;
 
 class SelfExtractingWriter {
  public:
-  explicit SelfExtractingWriter(ByteSink sink) : sink_(std::move(sink)) {}
+  SelfExtractingWriter(ByteSink sink, PatchSink patch) : sink_(std::move(sink)), patch_(std::move(patch)) {}
 
   // Checks the stub, the options and every planned name and size, then writes
   // the patched stub, the header and the follow-up strings.
@@ -63,7 +68,7 @@ class SelfExtractingWriter {
   bool AddEntry(const ArchiveInput& input, const EncodeProgress& progress, WrittenEntry* written,
                 std::string* error);
   // Writes the padding, the integrity record and the trailer once every
-  // planned entry has been added.
+  // planned entry has been added, then patches the PE checksum in.
   bool Finish(std::string* error);
 
   uint64_t BytesWritten() const { return written_; }
@@ -72,6 +77,9 @@ class SelfExtractingWriter {
   bool Put(const uint8_t* data, size_t size, std::string* error);
 
   ByteSink sink_;
+  PatchSink patch_;
+  PeChecksum checksum_{0};
+  uint64_t checksumField_ = 0;
   ArchiveOptions options_;
   std::vector<PlannedEntry> plan_;
   size_t nextEntry_ = 0;

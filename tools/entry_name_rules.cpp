@@ -1,5 +1,6 @@
 #include "tools/entry_name_rules.h"
 
+#include <cstdio>
 #include <cstring>
 #include <unordered_map>
 
@@ -37,18 +38,37 @@ std::string FoldCase(const std::string& name) {
   return folded;
 }
 
+// "':' (U+003A)", or the code alone for a control character.
+std::string CharacterShown(uint8_t c) {
+  char text[24];
+  if (c < 0x20 || c == 0x7F)
+    std::snprintf(text, sizeof text, "U+%04X", c);
+  else
+    std::snprintf(text, sizeof text, "'%c' (U+%04X)", c, c);
+  return text;
+}
+
 }  // namespace
 
 std::string EntryNameProblem(const std::string& name) {
   if (name.empty()) return "empty entry name";
-  if (name.size() > kMaxNameLength) return "entry name longer than 519 bytes";
+  if (name.size() > kMaxNameLength)
+    return "entry name takes " + std::to_string(name.size()) + " bytes in code page 932; at most " +
+           std::to_string(kMaxNameLength) + " fit";
   const uint8_t* bytes = reinterpret_cast<const uint8_t*>(name.data());
   for (size_t i = 0; i < name.size(); ++i) {
     if (!IsShiftJisLeadByte(bytes[i])) continue;
     if (i + 1 >= name.size() || !IsTrailByte(bytes[i + 1])) return "entry name is not valid Shift-JIS";
     ++i;
   }
-  // The stub's own refusal next: it is the one that matters most to say.
+  // Characters first: a ':' would else be called a way out of the folder.
+  for (size_t i = 0; i < name.size(); ++i) {
+    if (IsShiftJisLeadByte(bytes[i])) {
+      ++i;
+    } else if (bytes[i] < 0x20 || std::strchr("<>:\"/|?*", bytes[i]) != nullptr) {
+      return "entry name holds " + CharacterShown(bytes[i]) + ", which Windows does not allow in file names";
+    }
+  }
   if (!IsSafeEntryName(bytes, name.size(), IsShiftJisLeadByte))
     return "entry name would leave the destination folder";
   size_t componentStart = 0;
@@ -58,8 +78,6 @@ std::string EntryNameProblem(const std::string& name) {
       ++i;
       continue;
     }
-    if (c < 0x20 || std::strchr("<>:\"/|?*", c) != nullptr)
-      return "entry name holds a character Windows does not allow in file names";
     if (c != '\\') continue;
     std::string component = name.substr(componentStart, i - componentStart);
     if (component.empty()) return "entry name has an empty folder component";
@@ -71,29 +89,27 @@ std::string EntryNameProblem(const std::string& name) {
   return std::string();
 }
 
-bool SameNameOnWindows(const std::string& a, const std::string& b) { return FoldCase(a) == FoldCase(b); }
-
-std::vector<NameClash> AllNameClashes(const std::vector<std::string>& names) {
+std::vector<NameClash> AllNameClashes(const std::vector<std::string>& keys, LeadByteTest isLeadByte) {
   std::vector<NameClash> clashes;
   std::unordered_map<std::string, size_t> files;
-  std::unordered_map<std::string, size_t> folders;  // folded folder -> first entry inside it
-  for (size_t i = 0; i < names.size(); ++i) {
-    std::string folded = FoldCase(names[i]);
+  std::unordered_map<std::string, size_t> folders;  // folder -> first entry inside it
+  for (size_t i = 0; i < keys.size(); ++i) {
+    const std::string& folded = keys[i];
     auto file = files.emplace(folded, i);
     if (!file.second) {
       clashes.push_back(NameClash{i, file.first->second, "two entries have the same name (Windows ignores case)"});
       continue;
     }
     for (size_t p = 0; p < folded.size(); ++p) {
-      if (IsShiftJisLeadByte(static_cast<uint8_t>(folded[p]))) {
+      if (isLeadByte != nullptr && isLeadByte(static_cast<uint8_t>(folded[p]))) {
         ++p;
       } else if (folded[p] == '\\') {
         folders.emplace(folded.substr(0, p), i);
       }
     }
   }
-  for (size_t i = 0; i < names.size(); ++i) {
-    auto folder = folders.find(FoldCase(names[i]));
+  for (size_t i = 0; i < keys.size(); ++i) {
+    auto folder = folders.find(keys[i]);
     if (folder != folders.end())
       clashes.push_back(NameClash{i, folder->second, "an entry's name is also the folder of other entries"});
   }
@@ -101,7 +117,9 @@ std::vector<NameClash> AllNameClashes(const std::vector<std::string>& names) {
 }
 
 std::string NameClashProblem(const std::vector<std::string>& names, size_t* index) {
-  std::vector<NameClash> clashes = AllNameClashes(names);
+  std::vector<std::string> keys;
+  for (const std::string& name : names) keys.push_back(FoldCase(name));
+  std::vector<NameClash> clashes = AllNameClashes(keys, IsShiftJisLeadByte);
   if (clashes.empty()) return std::string();
   *index = clashes.front().index;
   return clashes.front().problem;

@@ -32,9 +32,11 @@ rm "$record"
 expect_same_tree "$work/$top" "$out/$top"
 
 # A follow-up program that cannot start: kaito packs only a --run that names
-# a packed file, so this one is packed but is no program.
+# a packed Windows program, so this one has a program's first bytes (MZ, the
+# PE signature, an executable's file header) and nothing behind them.
 name="missing-$token.exe"
-printf 'not a program\r\n' >"$work/$top/NOT-A-PROGRAM.EXE"
+{ printf 'MZ'; head -c 58 /dev/zero; printf '\x40\x00\x00\x00PE\x00\x00\x4c\x01'; head -c 16 /dev/zero
+  printf '\x02\x01'; } >"$work/$top/NOT-A-PROGRAM.EXE"
 make_sfx -o "$work/$name" --run "$top\\NOT-A-PROGRAM.EXE" "$work/$top"
 destination="$(hex "$(caption_of_destination "$name")")"
 start_stub "$work/$name"

@@ -1,5 +1,5 @@
 // A written self-extracting file keeps the stub byte for byte except the
-// locator, lays the archive out with no gap, and everything the stub would
+// locator and the PE checksum (which then covers the whole file), lays the archive out with no gap, and everything the stub would
 // refuse is refused when writing, with the file named.
 #include <gtest/gtest.h>
 
@@ -20,6 +20,21 @@ ArchiveInput Input(const std::string& name, std::vector<uint8_t> content, int le
   in.lastWriteTime = FileTime{0x55667788, 0x01D10000};
   in.level = level;
   return in;
+}
+
+constexpr size_t kChecksumField = 0x58 + 64;  // the fake stub's optional header + 64
+
+// The PE checksum as the platform's documentation spells it out: a carry
+// fold after every word, then the length.  The writer's own sums differently.
+uint32_t ReferencePeChecksum(const std::vector<uint8_t>& file) {
+  uint32_t sum = 0;
+  for (size_t i = 0; i < file.size(); i += 2) {
+    if (i >= kChecksumField && i < kChecksumField + 4) continue;
+    uint32_t word = file[i] | (i + 1 < file.size() ? file[i + 1] << 8 : 0);
+    sum += word;
+    sum = (sum & 0xFFFF) + (sum >> 16);
+  }
+  return ((sum & 0xFFFF) + (sum >> 16)) + static_cast<uint32_t>(file.size());
 }
 
 std::string Refusal(const std::vector<ArchiveInput>& entries, const ArchiveOptions& options = ArchiveOptions(),
@@ -52,11 +67,13 @@ TEST(ArchiveWriter, LayoutFollowsEveryProducerRule) {
   const uint32_t L = static_cast<uint32_t>(stub.size());
   for (size_t i = 0; i < stub.size(); ++i) {
     bool inLocator = i >= fake_stub::kLocatorFileOffset && i < fake_stub::kLocatorFileOffset + 4;
-    if (!inLocator) {
+    bool inChecksum = i >= kChecksumField && i < kChecksumField + 4;
+    if (!inLocator && !inChecksum) {
       ASSERT_EQ(image[i], stub[i]) << "stub byte " << i;
     }
   }
   EXPECT_EQ(LoadU32(&image[fake_stub::kLocatorFileOffset]), L);
+  EXPECT_EQ(LoadU32(&image[kChecksumField]), ReferencePeChecksum(image));
   EXPECT_EQ(LoadU32(&image[image.size() - 4]), L);
 
   ArchiveHeader h = ParseArchiveHeader(&image[L]);
@@ -125,18 +142,18 @@ TEST(ArchiveWriter, RefusesNamesTheStubOrWindowsWouldNotAccept) {
     const char* expected;
   };
   Case cases[] = {
-      {std::string(520, 'n'), "longer than 519"},
+      {std::string(520, 'n'), "takes 520 bytes in code page 932; at most 519 fit"},
       {"..\\up", "leave the destination"},
       {"a\\. .\\up", "leave the destination"},
       {"\\root", "leave the destination"},
       {"a\\\\b", "empty folder component"},
-      {"c:x", "leave the destination"},
+      {"c:x", "holds ':' (U+003A), which Windows does not allow"},
       {"a/b", "does not allow"},
       {"what?", "does not allow"},
       {"dir\\NUL.txt", "device name"},
       {"trail.", "ending in a dot"},
       {"half\x83", "not valid Shift-JIS"},
-      {std::string("nul\0byte", 8), "leave the destination"},
+      {std::string("nul\0byte", 8), "holds U+0000"},
   };
   for (const Case& c : cases) {
     std::string error = Refusal({Input(c.name, {'x'})});
@@ -187,11 +204,24 @@ TEST(ArchiveWriter, RefusesAStubThatIsNoStub) {
   ASSERT_TRUE(BuildSelfExtractingImage(fake_stub::Make(), {Input("a", {'a'})}, ArchiveOptions(), &image, &error));
   EXPECT_NE(Refusal({Input("a", {'a'})}, ArchiveOptions(), image).find("already a self-extracting file"),
             std::string::npos);
+  // A signed stub, or a signed finished file: the signature could not hold.
+  std::vector<uint8_t> signedStub = fake_stub::Make();
+  fake_stub::Put32(signedStub, 0x58 + 96 + 4 * 8, static_cast<uint32_t>(signedStub.size()));
+  fake_stub::Put32(signedStub, 0x58 + 96 + 4 * 8 + 4, 16);
+  signedStub.resize(signedStub.size() + 16);
+  EXPECT_NE(Refusal({Input("a", {'a'})}, ArchiveOptions(), signedStub).find("sign the finished file"),
+            std::string::npos);
+  fake_stub::Put32(image, 0x58 + 96 + 4 * 8, static_cast<uint32_t>(image.size()));
+  fake_stub::Put32(image, 0x58 + 96 + 4 * 8 + 4, 16);
+  image.resize(image.size() + 16);
+  EXPECT_NE(Refusal({Input("a", {'a'})}, ArchiveOptions(), image).find("already a self-extracting file"),
+            std::string::npos);
 }
 
 TEST(ArchiveWriter, AFailingSinkStopsTheWrite) {
   int calls = 0;
-  SelfExtractingWriter writer([&calls](const uint8_t*, size_t) { return ++calls < 2; });
+  SelfExtractingWriter writer([&calls](const uint8_t*, size_t) { return ++calls < 2; },
+                              [](uint64_t, const uint8_t*, size_t) { return true; });
   std::string error;
   EXPECT_FALSE(writer.Begin(fake_stub::Make(), ArchiveOptions(), {PlannedEntry{"a", 1, ""}}, &error));
   EXPECT_EQ(error, "cannot write the output file");

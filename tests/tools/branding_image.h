@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "archive/archive_format.h"
-#include "tools/pe_resource_tree.h"
-#include "tools/version_record.h"
+#include "tools/pe/pe_resource_tree.h"
+#include "tools/pe/version_record.h"
 
 namespace branding_image {
 

@@ -1,6 +1,8 @@
-// --exclude globs match exactly what the help promises: * and ? stay within a
-// folder level, ** crosses levels, sets match bytes, a bare pattern is tried
-// on every name at any depth and a path pattern on the whole path.
+// --exclude globs (and extract's ENTRY patterns) match exactly what the help
+// promises: * and ? stay within a folder level, ** crosses levels, sets match
+// characters, letters match in either case as Windows matches names, a bare
+// pattern is tried on every name at any depth and a path pattern on the whole
+// path.
 #include "tools/cli/exclude_patterns.h"
 
 #include <gtest/gtest.h>
@@ -36,6 +38,39 @@ TEST(GlobMatch, BracketSets) {
   EXPECT_TRUE(GlobMatch("[]x]", "]"));
   // An unclosed '[' is an ordinary character.
   EXPECT_TRUE(GlobMatch("a[b", "a[b"));
+}
+
+TEST(GlobMatch, LettersMatchInEitherCaseAsOnWindows) {
+  EXPECT_TRUE(GlobMatch("*.pdb", "top.PDB"));
+  EXPECT_TRUE(GlobMatch("README.*", "readme.txt"));
+  EXPECT_TRUE(GlobMatch("[a-c]x", "Bx"));
+  EXPECT_FALSE(GlobMatch("[!a-c]x", "Bx"));
+  // Beyond ASCII: full-width Latin, Greek and Cyrillic letters have cases too.
+  EXPECT_TRUE(GlobMatch("ａｂ*", "ＡＢＣ"));
+  EXPECT_TRUE(GlobMatch("Ω", "ω"));
+  EXPECT_TRUE(GlobMatch("ЁЖ", "ёж"));
+  EXPECT_FALSE(GlobMatch("a", "ａ"));
+}
+
+TEST(GlobMatch, SetsHoldCharactersNotBytes) {
+  // 日 and 本 share their first UTF-8 byte; a set of bytes took one for the other.
+  EXPECT_TRUE(GlobMatch("[日]*", "日本.txt"));
+  EXPECT_FALSE(GlobMatch("[日]*", "本本.txt"));
+  EXPECT_TRUE(GlobMatch("[!日]*", "本本.txt"));
+  EXPECT_TRUE(GlobMatch("[あ-ん].txt", "の.txt"));
+  EXPECT_FALSE(GlobMatch("[あ-ん].txt", "ア.txt"));
+}
+
+TEST(NamePattern, EmptyPatternsNameNothingAndFoldersHoldTheirEntries) {
+  NamePattern pattern;
+  EXPECT_FALSE(pattern.Parse(""));
+  EXPECT_FALSE(pattern.Parse("/"));
+  EXPECT_FALSE(pattern.Parse("./"));
+  ASSERT_TRUE(pattern.Parse("PKG/Docs"));
+  EXPECT_TRUE(pattern.MatchesOrHolds("pkg\\docs\\a.md"));
+  EXPECT_TRUE(pattern.MatchesOrHolds("pkg\\docs"));
+  EXPECT_FALSE(pattern.MatchesOrHolds("pkg\\docs2\\a.md"));
+  EXPECT_FALSE(pattern.MatchesOrHolds("other\\pkg\\docs\\a.md"));
 }
 
 TEST(ExcludePatterns, BarePatternsMatchAnyLevelPathPatternsTheWholePath) {

@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "branding_image.h"
-#include "tools/ico_file.h"
-#include "tools/version_record.h"
+#include "tools/pe/ico_file.h"
+#include "tools/pe/version_record.h"
 
 using namespace branding_image;
 

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "fake_stub.h"
-#include "tools/pe_resources.h"
+#include "tools/pe/pe_resources.h"
 
 TEST(PeResources, FindsTheLocatorResource) {
   std::vector<uint8_t> stub = fake_stub::Make();

@@ -5,10 +5,10 @@
 
 #include "branding_image.h"
 #include "fake_stub.h"
-#include "tools/ico_file.h"
-#include "tools/pe_resource_tree.h"
-#include "tools/pe_resources.h"
-#include "tools/stub_branding.h"
+#include "tools/pe/ico_file.h"
+#include "tools/pe/pe_resource_tree.h"
+#include "tools/pe/pe_resources.h"
+#include "tools/pe/stub_branding.h"
 
 namespace {
 

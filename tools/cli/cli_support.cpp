@@ -13,6 +13,7 @@
 #include "tools/cli/commands.h"
 #include "tools/cli/file_kind.h"
 #include "tools/cli/host_platform.h"
+#include "tools/cli/utf8_text.h"
 
 std::filesystem::path PathFromUtf8(const std::string& text) { return std::filesystem::u8path(text); }
 std::string PathToUtf8(const std::filesystem::path& path) { return path.u8string(); }
@@ -59,7 +60,12 @@ void ProgressBar::Show(uint64_t done, const std::string& label) {
   constexpr int kWidth = 30;
   int percent = total_ == 0 ? 100 : static_cast<int>(done * 100 / total_);
   int filled = percent * kWidth / 100;
-  std::string shown = label.size() > 40 ? "..." + label.substr(label.size() - 37) : label;
+  std::string shown = ForTerminal(label);
+  if (shown.size() > 40) {
+    size_t from = shown.size() - 37;
+    while (from < shown.size() && (static_cast<unsigned char>(shown[from]) & 0xC0) == 0x80) ++from;
+    shown = "..." + shown.substr(from);
+  }
   std::string line = "\r[" + std::string(static_cast<size_t>(filled), '#') +
                      std::string(static_cast<size_t>(kWidth - filled), ' ') + "] " + std::to_string(percent) +
                      "% " + shown + "\x1b[K";
@@ -73,20 +79,37 @@ void ProgressBar::Clear() {
   drawn_ = false;
 }
 
+namespace {
+
+std::string HexByte(unsigned char c) {
+  char hex[8];
+  std::snprintf(hex, sizeof hex, "\\x%02X", c);
+  return hex;
+}
+
+}  // namespace
+
 std::string NameForDisplay(const std::string& cp932) {
   std::string utf8;
-  if (Cp932ToUtf8(cp932, &utf8)) return utf8;
+  if (Cp932ToUtf8(cp932, &utf8)) return ForTerminal(utf8);
   std::string shown;
-  for (unsigned char c : cp932) {
-    if (c >= 0x20 && c < 0x7F) {
-      shown += static_cast<char>(c);
-    } else {
-      char hex[8];
-      std::snprintf(hex, sizeof hex, "\\x%02X", c);
-      shown += hex;
-    }
-  }
+  for (unsigned char c : cp932) shown += c >= 0x20 && c < 0x7F ? std::string(1, static_cast<char>(c)) : HexByte(c);
   return shown;
+}
+
+std::string ForTerminal(const std::string& text) {
+  std::string shown;
+  ForEachCharacter(text, [&](bool valid, uint32_t c, size_t start, size_t length) {
+    if (valid && c >= 0x20 && c != 0x7F && (c < 0x80 || c > 0x9F))
+      shown.append(text, start, length);
+    else
+      for (size_t k = start; k < start + length; ++k) shown += HexByte(static_cast<unsigned char>(text[k]));
+  });
+  return shown;
+}
+
+std::string CountOf(uint64_t count, const std::string& noun) {
+  return std::to_string(count) + " " + noun + (count == 1 ? "" : "s");
 }
 
 bool SplitOption(const std::string& arg, std::string* name, std::string* value) {

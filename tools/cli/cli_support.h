@@ -49,5 +49,13 @@ class ProgressBar {
 };
 
 // Turns a code page 932 name into UTF-8 for messages; bytes that do not
-// convert are shown as \xNN.
+// convert are shown as \xNN, and so are control characters (ForTerminal).
 std::string NameForDisplay(const std::string& cp932);
+
+// Text as it may reach a terminal: control characters (C0, DEL, C1) and
+// bytes that are no UTF-8 become \xNN, so that a file name can neither move
+// the cursor, recolour the terminal nor break a message into two lines.
+std::string ForTerminal(const std::string& text);
+
+// "1 file", "2 files": a count with its noun.
+std::string CountOf(uint64_t count, const std::string& noun);

@@ -1,4 +1,5 @@
-// The entries of a self-extracting file as list shows them, in file order.
+// The entries and the header of a self-extracting file as list shows them,
+// as text and as JSON.
 #pragma once
 
 #include <cstdint>
@@ -8,7 +9,7 @@
 #include "tools/cli/sfx_file.h"
 
 struct ListedEntry {
-  std::string name;  // UTF-8 (bytes that do not convert shown as \xNN)
+  std::string storedName;  // the name's bytes, code page 932
   bool stored = false;
   uint64_t size = 0;    // decoded size
   uint64_t packed = 0;  // bytes in the file
@@ -19,6 +20,9 @@ struct ListedEntry {
 // Reads every entry header (and a compressed entry's block header for its
 // size); throws CommandFailure on a damaged file.
 std::vector<ListedEntry> ReadListing(SelfExtractingFile& sfx);
+
+// list: the entry lines, then (unless quiet) the totals and the header.
+std::string ListingText(const SelfExtractingFile& sfx, const std::vector<ListedEntry>& entries, bool quiet);
 
 // list --json: the document described in the README ("kaito list --json").
 std::string ListingJson(const std::string& file, const SelfExtractingFile& sfx,

@@ -1,5 +1,7 @@
 #include "tools/cli/entry_selection.h"
 
+#include "tools/cli/name_case.h"
+
 namespace {
 
 // '\' between folders, no leading ".\" or '\', no trailing '\'.
@@ -14,29 +16,41 @@ std::string Normalized(std::string name) {
 
 }  // namespace
 
-EntrySelection::EntrySelection(const std::vector<std::string>& requested)
-    : requested_(requested), matched_(requested.size(), false) {
-  for (const std::string& name : requested) normalized_.push_back(Normalized(name));
+EntrySelection::EntrySelection(const std::vector<std::string>& requested) {
+  for (const std::string& given : requested) {
+    Request request;
+    request.given = given;
+    request.literal = CaseFoldedName(Normalized(given));
+    request.isPattern = request.pattern.Parse(given);
+    requests_.push_back(request);
+  }
+}
+
+bool EntrySelection::Answers(const Request& request, const std::string& name) const {
+  if (!request.literal.empty()) {
+    std::string folded = CaseFoldedName(name);
+    const std::string& wanted = request.literal;
+    if (folded == wanted) return true;
+    if (folded.size() > wanted.size() && folded.compare(0, wanted.size(), wanted) == 0 && folded[wanted.size()] == '\\')
+      return true;
+  }
+  return request.isPattern && request.pattern.MatchesOrHolds(name);
 }
 
 bool EntrySelection::Selects(const std::string& name) {
-  if (requested_.empty()) return true;
+  if (requests_.empty()) return true;
   bool selected = false;
-  for (size_t i = 0; i < normalized_.size(); ++i) {
-    const std::string& wanted = normalized_[i];
-    bool below = name.size() > wanted.size() && name.compare(0, wanted.size(), wanted) == 0 &&
-                 name[wanted.size()] == '\\';
-    if (!wanted.empty() && (name == wanted || below)) {
-      matched_[i] = true;
-      selected = true;
-    }
+  for (Request& request : requests_) {
+    if (!Answers(request, name)) continue;
+    request.matched = true;
+    selected = true;
   }
   return selected;
 }
 
 std::vector<std::string> EntrySelection::Unmatched() const {
   std::vector<std::string> unmatched;
-  for (size_t i = 0; i < requested_.size(); ++i)
-    if (!matched_[i]) unmatched.push_back(requested_[i]);
+  for (const Request& request : requests_)
+    if (!request.matched) unmatched.push_back(request.given);
   return unmatched;
 }

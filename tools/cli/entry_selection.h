@@ -1,10 +1,14 @@
-// kaito extract FILE ENTRY...: which entries to write.  An ENTRY names a file
-// as list shows it, or a folder, which selects everything below it; '/' and
-// '\' both separate folders.  No ENTRY selects everything.
+// kaito extract FILE ENTRY...: which entries to write.  An ENTRY is a name
+// as list shows it or a pattern as --exclude takes it (exclude_patterns.h),
+// letters in either case; it selects the entries it matches and everything
+// inside a folder it matches.  A name spelt out selects its entry also when
+// it holds pattern characters ("a[1].txt").  No ENTRY selects everything.
 #pragma once
 
 #include <string>
 #include <vector>
+
+#include "tools/cli/exclude_patterns.h"
 
 class EntrySelection {
  public:
@@ -15,7 +19,13 @@ class EntrySelection {
   std::vector<std::string> Unmatched() const;
 
  private:
-  std::vector<std::string> requested_;
-  std::vector<std::string> normalized_;
-  std::vector<bool> matched_;
+  struct Request {
+    std::string given;
+    std::string literal;  // '\' between folders, case folded; empty: names nothing
+    NamePattern pattern;
+    bool isPattern = false;
+    bool matched = false;
+  };
+  bool Answers(const Request& request, const std::string& name) const;
+  std::vector<Request> requests_;
 };

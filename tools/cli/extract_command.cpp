@@ -101,9 +101,8 @@ void WriteFile(const fs::path& path, const std::vector<uint8_t>& data) {
 void RefuseUnmatched(const EntrySelection& selection, const std::string& file) {
   std::vector<std::string> unmatched = selection.Unmatched();
   if (unmatched.empty()) return;
-  for (const std::string& name : unmatched) WriteErr("kaito: " + name + ": not in " + file + "\n");
-  throw CommandFailure(std::to_string(unmatched.size()) + (unmatched.size() == 1 ? " name" : " names") +
-                       " not found; nothing was extracted");
+  for (const std::string& name : unmatched) WriteErr("kaito: " + ForTerminal(name + ": not in " + file) + "\n");
+  throw CommandFailure(CountOf(unmatched.size(), "name") + " not found; nothing was extracted");
 }
 
 }  // namespace
@@ -153,9 +152,10 @@ int RunExtract(const std::vector<std::string>& args) {
     CreateFolders(destination, paths[i]);
     WriteFile(paths[i], data);
     if (!ApplyFileTimes(paths[i], entry.header.creationTime, entry.header.lastWriteTime))
-      WriteErr("kaito: could not set the times of " + PathToUtf8(paths[i]) + "\n");
+      WriteErr("kaito: could not set the times of " + ForTerminal(PathToUtf8(paths[i])) + "\n");
   }
   bar.Clear();
-  if (!o.quiet) WriteErr("kaito: extracted " + std::to_string(entries.size()) + " files into " + o.destination + "\n");
+  if (!o.quiet)
+    WriteErr("kaito: extracted " + CountOf(entries.size(), "file") + " into " + ForTerminal(o.destination) + "\n");
   return 0;
 }

@@ -29,6 +29,9 @@ using HostFile = intptr_t;
 constexpr HostFile kNoHostFile = -1;
 HostFile CreateHostFile(const std::filesystem::path& path, std::string* error);
 bool WriteHostFile(HostFile file, const uint8_t* data, size_t size, std::string* error);
+// Writes over bytes already written, at `offset`; the next WriteHostFile
+// goes on where it would have without this call.
+bool WriteHostFileAt(HostFile file, uint64_t offset, const uint8_t* data, size_t size, std::string* error);
 bool CloseHostFile(HostFile file, std::string* error);
 
 bool StderrIsTerminal();

@@ -72,6 +72,21 @@ bool WriteHostFile(HostFile file, const uint8_t* data, size_t size, std::string*
   return true;
 }
 
+bool WriteHostFileAt(HostFile file, uint64_t offset, const uint8_t* data, size_t size, std::string* error) {
+  while (size > 0) {
+    ssize_t written = pwrite(static_cast<int>(file), data, size, static_cast<off_t>(offset));
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) {
+      *error = written < 0 ? std::strerror(errno) : "nothing written";
+      return false;
+    }
+    data += written;
+    offset += static_cast<uint64_t>(written);
+    size -= static_cast<size_t>(written);
+  }
+  return true;
+}
+
 bool CloseHostFile(HostFile file, std::string* error) {
   if (close(static_cast<int>(file)) == 0) return true;
   *error = std::strerror(errno);

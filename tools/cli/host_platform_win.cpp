@@ -147,6 +147,22 @@ bool WriteHostFile(HostFile file, const uint8_t* data, size_t size, std::string*
   return true;
 }
 
+bool WriteHostFileAt(HostFile file, uint64_t offset, const uint8_t* data, size_t size, std::string* error) {
+  HANDLE handle = reinterpret_cast<HANDLE>(file);
+  LARGE_INTEGER here{}, zero{}, at{};
+  at.QuadPart = static_cast<LONGLONG>(offset);
+  if (!SetFilePointerEx(handle, zero, &here, FILE_CURRENT) || !SetFilePointerEx(handle, at, nullptr, FILE_BEGIN)) {
+    *error = LastErrorText();
+    return false;
+  }
+  bool written = WriteHostFile(file, data, size, error);
+  if (!SetFilePointerEx(handle, here, nullptr, FILE_BEGIN) && written) {
+    *error = LastErrorText();
+    return false;
+  }
+  return written;
+}
+
 bool CloseHostFile(HostFile file, std::string* error) {
   if (CloseHandle(reinterpret_cast<HANDLE>(file))) return true;
   *error = LastErrorText();

@@ -54,10 +54,10 @@ int KaitoMain(const std::vector<std::string>& args) {
     if (!FinishOutput()) throw CommandFailure("cannot write to standard output: " + SystemErrorText());
     return status;
   } catch (const UsageFailure& failure) {
-    WriteErr(std::string("kaito: ") + failure.what() + " (see kaito --help)\n");
+    WriteErr("kaito: " + ForTerminal(failure.what()) + " (see kaito --help)\n");
     return 2;
   } catch (const CommandFailure& failure) {
-    WriteErr(std::string("kaito: ") + failure.what() + "\n");
+    WriteErr("kaito: " + ForTerminal(failure.what()) + "\n");
     return 1;
   } catch (const std::bad_alloc&) {
     WriteErr("kaito: out of memory\n");

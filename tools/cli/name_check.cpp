@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "tools/cli/host_platform.h"
+#include "tools/cli/name_case.h"
 #include "tools/entry_name_rules.h"
 
 const char* const kTypicalDestination = "C:\\Users\\12345678901234567890\\AppData\\Local\\Temp\\";
@@ -68,7 +69,10 @@ std::vector<std::string> EntryNameProblems(const std::vector<NamedInput>& inputs
     problems.push_back("'" + inputs[i].label + "': " + problem);
     bad[i] = true;
   }
-  for (const NameClash& clash : AllNameClashes(*cp932Names))
+  // Compared as Windows compares them: every letter's case, not only ASCII's.
+  std::vector<std::string> keys;
+  for (const NamedInput& input : inputs) keys.push_back(CaseFoldedName(input.name));
+  for (const NameClash& clash : AllNameClashes(keys, nullptr))
     if (!bad[clash.index])
       problems.push_back("'" + inputs[clash.index].label + "': " + clash.problem + " ('" + inputs[clash.other].label +
                          "')");

@@ -40,44 +40,6 @@ ReadOptions ParseRead(const char* command, const std::vector<std::string>& args,
   return o;
 }
 
-std::string Format(const char* format, unsigned long long a) {
-  char text[64];
-  std::snprintf(text, sizeof text, format, a);
-  return text;
-}
-
-std::string Summary(const SelfExtractingFile& sfx) {
-  const ArchiveHeader& h = sfx.header();
-  std::string text = "automatic mode: " + std::string(h.automaticMode != 0 ? "yes" : "no") + "\n";
-  if (h.followUpNameLength > 0) {
-    text += "follow-up program: " + NameForDisplay(sfx.parser().followUpName) + "\n";
-    text += "follow-up arguments: " + NameForDisplay(sfx.parser().followUpArgs) + "\n";
-  } else {
-    text += "follow-up program: none\n";
-  }
-  text += "required size: " + Format("%llu", h.requiredSize) + " bytes\n";
-  text += std::string("integrity record: ") +
-          (sfx.HasIntegrityRecord() ? "yes (content checksums)" : "none (content cannot be verified)") + "\n";
-  text += std::string("signed: ") + (sfx.IsSigned() ? "yes (certificate table present)" : "no") + "\n";
-  return text;
-}
-
-std::string ListingText(const SelfExtractingFile& sfx, const std::vector<ListedEntry>& entries, bool quiet) {
-  std::string out = quiet ? "" : "method          size      packed  created              last written         name\n";
-  unsigned long long total = 0, packed = 0;
-  for (const ListedEntry& e : entries) {
-    total += e.size;
-    packed += e.packed;
-    out += std::string(e.stored ? "stored    " : "compressed") + Format(" %10llu", e.size) +
-           Format(" %11llu", e.packed) + "  " + FormatFileTime(e.created) + "  " + FormatFileTime(e.lastWritten) +
-           "  " + e.name + "\n";
-  }
-  if (quiet) return out;
-  out += Format("%llu files, ", sfx.header().entryCount) + Format("%llu bytes, ", total) +
-         Format("%llu bytes packed\n", packed);
-  return out + Summary(sfx);
-}
-
 // Decodes everything in one file and checks the layout; throws CommandFailure.
 void TestOne(const std::string& file, bool quiet) {
   SelfExtractingFile sfx(PathFromUtf8(file));
@@ -93,7 +55,6 @@ void TestOne(const std::string& file, bool quiet) {
     else
       outputTotal += sfx.Content(entry).size();
   }
-  bar.Clear();
   sfx.Finish();
   const ArchiveParser& parser = sfx.parser();
   if (outputTotal != sfx.header().requiredSize)
@@ -101,13 +62,25 @@ void TestOne(const std::string& file, bool quiet) {
                  " differs from the files' total " + std::to_string(outputTotal))
                     .c_str(),
                 parser.locator + 12);
+  StubCheck stub = sfx.CheckStub();
+  bar.Clear();
+  if (stub == StubCheck::Mismatch)
+    sfx.Corrupt(sfx.HasIntegrityRecord() ? "the PE checksum in the header does not match: the stub part is damaged"
+                                         : "the PE checksum in the header does not match: the file is damaged",
+                static_cast<uint32_t>(sfx.checksumField()));
+  if (sfx.BytesBehindEntries() != 0)
+    WriteErr("kaito: warning: " + ForTerminal(file) + ": " + std::to_string(sfx.BytesBehindEntries()) +
+             " bytes between the last entry and the trailer belong to no entry; every reader skips them\n");
   if (quiet) return;
-  std::string counts = std::to_string(sfx.header().entryCount) + " files, " + std::to_string(outputTotal) + " bytes";
-  if (sfx.HasIntegrityRecord())
-    WriteOut(file + ": OK, content verified (" + counts + ")\n");
-  else
-    WriteOut(file + ": OK, structure checked only: no integrity record, so the content could not be verified (" +
+  std::string counts = CountOf(sfx.header().entryCount, "file") + ", " + CountOf(outputTotal, "byte");
+  if (!sfx.HasIntegrityRecord())
+    WriteOut(ForTerminal(file) + ": OK, structure checked only: no integrity record, so the content could not be verified (" +
              counts + ")\n");
+  else if (stub == StubCheck::Absent)
+    WriteOut(ForTerminal(file) + ": OK, content verified; the stub part was not checked: it carries no PE checksum (" +
+             counts + ")\n");
+  else
+    WriteOut(ForTerminal(file) + ": OK, content verified (" + counts + ")\n");
 }
 
 }  // namespace
@@ -128,11 +101,11 @@ int RunTest(const std::vector<std::string>& args) {
     try {
       TestOne(file, o.quiet);
     } catch (const CommandFailure& failure) {
-      WriteErr(std::string("kaito: ") + failure.what() + "\n");
+      WriteErr("kaito: " + ForTerminal(failure.what()) + "\n");
       ++failed;
     }
   }
   if (failed > 0 && o.files.size() > 1)
-    WriteErr("kaito: " + std::to_string(failed) + " of " + std::to_string(o.files.size()) + " files failed the test\n");
+    WriteErr("kaito: " + std::to_string(failed) + " of " + CountOf(o.files.size(), "file") + " failed the test\n");
   return failed == 0 ? 0 : 1;
 }

@@ -5,7 +5,9 @@
 #include "archive/block/block_decoder.h"
 #include "tools/cli/cli_support.h"
 #include "tools/cli/file_kind.h"
-#include "tools/pe_resources.h"
+#include "tools/pe/manifest_level.h"
+#include "tools/pe/pe_checksum.h"
+#include "tools/pe/pe_resources.h"
 
 namespace {
 
@@ -64,6 +66,13 @@ SelfExtractingFile::SelfExtractingFile(const std::filesystem::path& path) : labe
     if (!FindLocatorResource(stub.data(), stub.size(), &location, &why))
       throw CommandFailure(label_ + ": not a self-extracting file: " + NoArchiveReason(why));
   }
+  locatorOffset_ = location.fileOffset;
+  ResourceLocation manifest;
+  hasManifest_ = FindManifestResource(stub.data(), stub.size(), &manifest, &why);
+  if (hasManifest_)
+    executionLevel_ = ReadExecutionLevel(std::string(stub.begin() + manifest.fileOffset,
+                                                     stub.begin() + manifest.fileOffset + manifest.size));
+  if (!FindPeChecksumField(stub.data(), stub.size(), &checksumField_)) checksumField_ = 0;
   uint32_t locator = LoadU32(stub.data() + location.fileOffset);
   if (locator == 0) throw CommandFailure(label_ + ": not a self-extracting file: " + kBareStubReason);
 
@@ -121,9 +130,32 @@ std::vector<uint8_t> SelfExtractingFile::Content(const ParsedEntry& entry) {
   return data;
 }
 
+StubCheck SelfExtractingFile::CheckStub() {
+  uint8_t field[4];
+  if (checksumField_ == 0 || !ReadAt(this, static_cast<uint32_t>(checksumField_), field, 4) || LoadU32(field) == 0)
+    return StubCheck::Absent;
+  PeChecksum whole(checksumField_), stubAlone(checksumField_);
+  uint64_t stubLength = parser_.locator;
+  std::vector<uint8_t> chunk(1u << 20);
+  for (uint64_t at = 0; at < fileSize_; at += chunk.size()) {
+    uint32_t size = static_cast<uint32_t>(std::min<uint64_t>(chunk.size(), fileSize_ - at));
+    if (!ReadAt(this, static_cast<uint32_t>(at), chunk.data(), size))
+      throw CommandFailure("cannot read " + label_ + " at offset " + std::to_string(at));
+    whole.Add(chunk.data(), size);
+    if (at >= stubLength) continue;
+    uint32_t inStub = static_cast<uint32_t>(std::min<uint64_t>(size, stubLength - at));
+    // The stub's own checksum was made while its locator still held 0.
+    for (uint64_t i = locatorOffset_; i < locatorOffset_ + kLocatorSize; ++i)
+      if (i >= at && i < at + inStub) chunk[static_cast<size_t>(i - at)] = 0;
+    stubAlone.Add(chunk.data(), inStub);
+  }
+  uint32_t stored = LoadU32(field);
+  if (stored == whole.Value()) return StubCheck::WholeFile;
+  if (stored == stubAlone.Value()) return StubCheck::StubAlone;
+  return StubCheck::Mismatch;
+}
+
 void SelfExtractingFile::Finish() {
   ParseError error;
   if (!FinishArchiveParser(&parser_, &error)) Corrupt(error.what, error.offset);
-  if (!parser_.record.present && parser_.position != parser_.trailerPosition)
-    Corrupt("bytes between the last entry and the trailer", parser_.position);
 }

@@ -11,6 +11,14 @@
 
 #include "archive/host_parser.h"
 
+// What the PE checksum in the stub's header says about the file.
+enum class StubCheck {
+  WholeFile,  // it matches the whole file, as kaito writes it and signing tools keep it
+  StubAlone,  // it matches the stub part with its locator 0: an older kaito copied the stub's own
+  Absent,     // the field is 0: nothing to compare
+  Mismatch,   // the file is damaged
+};
+
 class SelfExtractingFile {
  public:
   // Throws CommandFailure with what is wrong and where.
@@ -29,9 +37,21 @@ class SelfExtractingFile {
   // The entry's content: read, decoded when compressed, and checked against
   // the integrity record when the file has one; throws when anything is wrong.
   std::vector<uint8_t> Content(const ParsedEntry& entry);
-  // After the last entry: the entries must end where the record (or, without
-  // one, the trailer) begins; throws otherwise.
+  // After the last entry: with an integrity record, the entries must end
+  // where the record begins; throws otherwise.
   void Finish();
+  // After Finish: the bytes between the last entry and the trailer of a file
+  // without a record, which every reader (the stub too) steps over.
+  uint32_t BytesBehindEntries() const {
+    return parser_.record.present ? 0 : parser_.trailerPosition - parser_.position;
+  }
+  // Reads the whole file once to compare it with the stub's PE checksum.
+  StubCheck CheckStub();
+  uint64_t checksumField() const { return checksumField_; }
+  // Whether the stub carries an application manifest, and the execution
+  // level it asks for ("" for none).
+  bool HasManifest() const { return hasManifest_; }
+  const std::string& ExecutionLevel() const { return executionLevel_; }
   // Whether the file carries an integrity record (content checksums).
   bool HasIntegrityRecord() const { return parser_.record.present; }
   bool IsSigned() const { return parser_.certificateTable.size != 0; }
@@ -44,5 +64,9 @@ class SelfExtractingFile {
   std::string label_;
   std::ifstream in_;
   uint64_t fileSize_ = 0;
+  uint64_t locatorOffset_ = 0;  // the locator resource's bytes in the stub part
+  uint64_t checksumField_ = 0;  // 0: the stub has no PE header to hold one
+  bool hasManifest_ = false;
+  std::string executionLevel_;
   ArchiveParser parser_;
 };

@@ -30,6 +30,10 @@ TemporaryFile::~TemporaryFile() {
 
 bool TemporaryFile::Write(const uint8_t* data, size_t size) { return WriteHostFile(file_, data, size, &error_); }
 
+bool TemporaryFile::WriteAt(uint64_t offset, const uint8_t* data, size_t size) {
+  return WriteHostFileAt(file_, offset, data, size, &error_);
+}
+
 void TemporaryFile::Commit() {
   HostFile file = file_;
   file_ = kNoHostFile;

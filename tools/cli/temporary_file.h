@@ -27,6 +27,8 @@ class TemporaryFile {
 
   // False on a write error; error() then says why.
   bool Write(const uint8_t* data, size_t size);
+  // Writes over bytes already written; false on a write error.
+  bool WriteAt(uint64_t offset, const uint8_t* data, size_t size);
   // Closes the file and renames it onto the real name (replacing a file there);
   // throws CommandFailure.
   void Commit();

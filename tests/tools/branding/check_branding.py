@@ -1,10 +1,11 @@
 #!/usr/bin/env python3
-"""kaito create --icon / --version-info, read back by an independent PE
-reader (pefile): the new icon group and its images, the version texts and
-numbers, every other resource and section as in the stub, the relocations
-moved, the locator equal to the trailer; kaito list and test still read the
-file, also once osslsigncode has signed it; bad input fails with one message
-and leaves no output file.
+"""kaito create --icon / --version-info / --execution-level, read back by an
+independent PE reader (pefile): the new icon group and its images, the
+version texts and numbers, the manifest's level, every other resource and
+section as in the stub, the relocations moved, the locator equal to the
+trailer, the PE checksum over the whole file; kaito list and test still read
+the file, also once osslsigncode has signed it; bad input fails with one
+message and leaves no output file.
 
     check_branding.py KAITO STUB
 
@@ -25,7 +26,7 @@ except ImportError:
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import make_test_icon  # noqa: E402
 
-RT_ICON, RT_GROUP_ICON, RT_VERSION = 3, 14, 16
+RT_ICON, RT_GROUP_ICON, RT_VERSION, RT_MANIFEST = 3, 14, 16, 24
 failures = []
 
 
@@ -137,7 +138,7 @@ def check_branded(kaito, stub_path, work):
           (last.VirtualAddress + last.Misc_VirtualSize + align - 1) // align * align, "SizeOfImage")
     check([b.struct.VirtualAddress for b in branded.DIRECTORY_ENTRY_BASERELOC] ==
           [b.struct.VirtualAddress for b in stub.DIRECTORY_ENTRY_BASERELOC], "relocation blocks differ")
-    check(branded.OPTIONAL_HEADER.CheckSum == 0, "stale checksum left")
+    check(branded.OPTIONAL_HEADER.CheckSum == branded.generate_checksum(), "PE checksum of the whole file")
 
     # The locator: the branded stub's length, repeated by the trailer.
     stub_end = last.PointerToRawData + last.SizeOfRawData
@@ -151,16 +152,16 @@ def check_branded(kaito, stub_path, work):
         result = run(kaito, command, out)
         check(result.returncode == 0, f"kaito {command}: {result.stderr}")
     check("payload\\hello.txt" in run(kaito, "list", out).stdout, "kaito list lacks the entry")
-    check_signed(kaito, out, work)
+    check_signed(kaito, out, work, "テスト製品")
 
 
-def check_signed(kaito, branded, work):
+def check_signed(kaito, branded, work, product_name=None):
     """The branded file signs and verifies, and kaito reads it signed; the key is thrown away with `work`."""
     key, cert = os.path.join(work, "key.pem"), os.path.join(work, "cert.pem")
     made = subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", key, "-out", cert,
                            "-days", "2", "-subj", "/CN=kaito branding test"], capture_output=True, text=True)
     check(made.returncode == 0, f"openssl could not make a key: {made.stderr}")
-    signed = os.path.join(work, "signed.exe")
+    signed = branded[:-len(".exe")] + "-signed.exe"
     result = subprocess.run(["osslsigncode", "sign", "-certs", cert, "-key", key, "-n", "Branded test",
                              "-in", branded, "-out", signed], capture_output=True, text=True)
     check(result.returncode == 0, f"osslsigncode sign: {result.stdout}{result.stderr}")
@@ -172,12 +173,33 @@ def check_signed(kaito, branded, work):
     check(listed.returncode == 0 and "signed: yes" in listed.stdout, f"kaito list of the signed file: {listed.stderr}")
     tested = run(kaito, "test", signed)
     check(tested.returncode == 0 and "content verified" in tested.stdout, f"kaito test of the signed file: {tested.stdout}{tested.stderr}")
-    texts, _ = version_texts(pefile.PE(signed))
-    check(texts.get("ProductName") == "テスト製品", "the signed file's version texts")
+    signed_pe = pefile.PE(signed)
+    check(signed_pe.OPTIONAL_HEADER.CheckSum == signed_pe.generate_checksum(), "the signed file's PE checksum")
+    if product_name is not None:
+        texts, _ = version_texts(signed_pe)
+        check(texts.get("ProductName") == product_name, "the signed file's version texts")
+
+
+def check_execution_level(kaito, stub_path, work):
+    """--execution-level changes the level attribute of the manifest and nothing else in it."""
+    out = os.path.join(work, "elevated.exe")
+    result = run(kaito, "create", "--quiet", "--stub", stub_path, "-o", out,
+                 "--execution-level", "requireAdministrator", os.path.join(work, "payload"))
+    check(result.returncode == 0, f"create with --execution-level: {result.stderr}")
+    if result.returncode != 0:
+        return
+    old = resources(pefile.PE(stub_path))[(RT_MANIFEST, 1)]
+    new = resources(pefile.PE(out))[(RT_MANIFEST, 1)]
+    expected = old[1].replace(b'level="asInvoker"', b'level="requireAdministrator"')
+    check(b'level="asInvoker"' in old[1] and new == (old[0], expected), f"manifest: {new[1][:400]!r}")
+    listed = run(kaito, "list", out)
+    check("execution level: requireAdministrator" in listed.stdout, f"kaito list: {listed.stdout}")
+    check_signed(kaito, out, work)
 
 
 def check_unbranded(kaito, stub_path, work):
-    """Without the options the stub is written unchanged except for the locator."""
+    """Without the options the stub is written unchanged except for the locator
+    and the PE checksum, which covers the whole file."""
     out = os.path.join(work, "plain.exe")
     result = run(kaito, "create", "--quiet", "--stub", stub_path, "-o", out, os.path.join(work, "payload"))
     check(result.returncode == 0, f"plain create: {result.stderr}")
@@ -190,7 +212,34 @@ def check_unbranded(kaito, stub_path, work):
     at = pe.get_offset_from_rva(language.directory.entries[0].data.struct.OffsetToData)
     check(struct.unpack_from("<I", head, at)[0] == len(stub), "plain locator")
     head[at:at + 4] = bytes(4)
-    check(bytes(head) == stub, "plain output changed the stub beyond its locator")
+    checksum_at = pe.OPTIONAL_HEADER.get_field_absolute_offset("CheckSum")
+    head[checksum_at:checksum_at + 4] = stub[checksum_at:checksum_at + 4]
+    check(bytes(head) == stub, "plain output changed the stub beyond its locator and checksum")
+    written = pefile.PE(out)
+    check(written.OPTIONAL_HEADER.CheckSum == written.generate_checksum(), "plain output's PE checksum")
+    check_older_checksum(kaito, out, at, checksum_at, work)
+
+
+def check_older_checksum(kaito, made, locator_at, checksum_at, work):
+    """An older kaito copied the stub's own PE checksum (made with the locator
+    0) into its files: kaito test takes it for the stub part, and a changed
+    stub byte is still found."""
+    with open(made, "rb") as f:
+        data = bytearray(f.read())
+    stub_length = struct.unpack_from("<I", data, locator_at)[0]
+    stub = bytearray(data[:stub_length])
+    stub[locator_at:locator_at + 4] = bytes(4)
+    data[checksum_at:checksum_at + 4] = struct.pack("<I", pefile.PE(data=bytes(stub)).generate_checksum())
+    older = os.path.join(work, "older.exe")
+    with open(older, "wb") as f:
+        f.write(data)
+    tested = run(kaito, "test", older)
+    check(tested.returncode == 0 and "content verified (" in tested.stdout, f"older checksum: {tested.stdout}{tested.stderr}")
+    data[0x500] ^= 1
+    with open(older, "wb") as f:
+        f.write(data)
+    tested = run(kaito, "test", older)
+    check(tested.returncode == 1 and "PE checksum" in tested.stderr, f"older checksum, changed stub: {tested.stderr}")
 
 
 def check_refusals(kaito, stub_path, work):
@@ -227,6 +276,7 @@ def main():
         with open(os.path.join(work, "payload", "hello.txt"), "w") as f:
             f.write("hello from the branded file\n" * 50)
         check_branded(kaito, stub_path, work)
+        check_execution_level(kaito, stub_path, work)
         check_unbranded(kaito, stub_path, work)
         check_refusals(kaito, stub_path, work)
     if failures:

@@ -47,8 +47,13 @@ patch badmagic.exe $((locator + 16)) 4658
 patch badblock.exe $((locator + 16 + 24 + 9)) 00000000
 patch unsafe.exe $((locator + 16 + 24)) 2e2e5c
 patch required.exe $((locator + 12)) 01000000
-# Bytes inserted between the last entry and the trailer.
-{ head -c $((size - 4)) good.exe; printf 'gap!'; tail -c 4 good.exe; } >gap.exe
+# A flipped byte in the stub's code: only the PE checksum over the whole file sees it.
+code=$(od -An -tx1 -j 1100 -N1 good.exe | tr -d ' ')
+patch stubflip.exe 1100 "$(printf '%02x' $((0x$code ^ 1)))"
+# As an older kaito wrote it, with bytes between the last entry and the
+# trailer, which the stub skips: every command reads it.
+as_older_kaito good.exe old.exe
+{ head -c $(($(wc -c <old.exe) - 4)) old.exe; printf 'gap!'; tail -c 4 old.exe; } >gap.exe
 
 for command in list test extract; do
   destination=()
@@ -62,13 +67,18 @@ for command in list test extract; do
   expect_error "$command-notastub" "not a self-extracting file"
   expect_error "$command-absent" "no such file"
 done
-# A damaged block, a gap and a wrong required size show only when everything is read.
+# A damaged block, damage in the stub part and a wrong required size show only when everything is read.
 run test-badblock 1 test badblock.exe
 expect_error test-badblock "corrupt self-extracting file"
 run extract-badblock 1 extract badblock.exe -C out-badblock
 expect_error extract-badblock "corrupt self-extracting file"
-run test-gap 1 test gap.exe
-expect_error test-gap "between the last entry and the trailer"
+run test-stubflip 1 test stubflip.exe
+expect_error test-stubflip "PE checksum in the header does not match: the stub part is damaged"
+run test-gap 0 test gap.exe
+expect_error test-gap "warning: gap.exe: 4 bytes between the last entry and the trailer belong to no entry"
+grep -q 'structure checked only' test-gap.out || fail "test-gap: $(cat test-gap.out)"
+run extract-gap 0 extract -q gap.exe -C out-gap
+diff -r src/pkg out-gap/pkg >/dev/null || fail "extract-gap: the tree differs"
 # The integrity record covers the archive header: a changed required size is
 # caught as soon as the file is opened.
 run test-required 1 test required.exe

@@ -34,6 +34,30 @@ expect_error() {
   grep -q -- "$2" "$1.err" || fail "$1: stderr lacks '$2': $(cat "$1.err")"
 }
 
+# True when the command is kaito.exe under Wine, which shows Linux names with
+# ':' or control characters to it as other characters.
+under_wine() { [[ "${KAITO[0]}" == *wine-run.sh ]]; }
+
+# make_program FILE: the head of a Windows program (MZ, PE signature, an
+# executable image's file header): what create looks at to accept a --run.
+make_program() {
+  { printf 'MZ'; head -c 58 /dev/zero; printf '\x40\x00\x00\x00PE\x00\x00\x4c\x01'; head -c 16 /dev/zero
+    printf '\x02\x01'; } >"$1"
+}
+
+# as_older_kaito IN OUT: IN as an older kaito wrote it: the integrity record
+# and its padding cut out, the trailer kept, no PE checksum.
+as_older_kaito() {
+  local size footer count padding pe
+  size=$(wc -c <"$1")
+  footer=$((size - 4 - 24))
+  count=$(od -An -tu4 -j $((footer + 8)) -N4 "$1" | tr -d ' ')
+  padding=$(od -An -tu4 -j $((footer + 12)) -N4 "$1" | tr -d ' ')
+  { head -c $((footer - 8 * count - padding)) "$1"; tail -c 4 "$1"; } >"$2"
+  pe=$(od -An -tu4 -j 60 -N4 "$2" | tr -d ' ')
+  printf '\0\0\0\0' | dd of="$2" bs=1 seek=$((pe + 88)) conv=notrunc status=none
+}
+
 finish() {
   if [ "$failures" -ne 0 ]; then
     echo "$failures check(s) failed" >&2

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # What kaito says about files that are not what a command needs (a folder, a
-# device, a bare stub, a Windows program without an archive), and write
-# errors on standard output: each a clear line and exit status 1.
+# device, a bare stub, a Windows program without an archive), outputs that
+# create must not replace or cannot write, and write errors on standard
+# output: each a clear line and exit status 1 (2 for a wrong command line).
 source "$(dirname "${BASH_SOURCE[0]}")/cli_lib.sh"
 stub="${KAITO_TEST_STUB:-}"
 program="${KAITO_TEST_PROGRAM:-}"
@@ -25,6 +26,25 @@ for command in list test extract; do
 done
 run stubFolder 1 create -o x.exe --stub folder.exe src/pkg
 expect_error stubFolder "folder.exe: is a folder"
+
+# -o that names a folder, or a file that is also an input (here inside an
+# input folder): refused before any work, nothing replaced.
+printf 'keep me' >src/pkg/existing.txt
+for out in folder.exe/ ./ folder.exe; do
+  name="outFolder${out//[\/.]/_}"
+  run "$name" 1 create -o "$out" src/pkg
+  expect_error "$name" "$out: is a folder"
+done
+run outNewFolder 1 create -o newdir/ src/pkg
+expect_error outNewFolder "newdir/: names a folder, not a file"
+run outMissing 1 create -o newdir/x.exe src/pkg
+expect_error outMissing "there is no folder newdir"
+run outInside 1 create -o src/pkg/existing.txt src/pkg
+expect_error outInside "is the output file (-o); it cannot also be packed"
+[ "$(cat src/pkg/existing.txt)" = "keep me" ] || fail "outInside: the input was overwritten"
+run outTwice 2 create -o a.exe -o b.exe src/pkg
+expect_error outTwice "-o given twice ('a.exe' and 'b.exe')"
+[ -e a.exe ] || [ -e b.exe ] || [ -e newdir ] && fail "a refused output was written"
 
 # Standard output that cannot take the data: a failure, not exit status 0.
 for args in "list good.exe" "list --json good.exe" "test good.exe" "--help"; do

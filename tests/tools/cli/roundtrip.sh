@@ -39,11 +39,12 @@ for level in $levels; do
 done
 
 # -C names entries relative to the folder; --auto and --run reach the header.
-run createC 0 create -o c.exe -C src/パッケージ --auto --run 'bin\data.dat' --run-args '/S' --quiet .
+make_program src/パッケージ/bin/setup.exe
+run createC 0 create -o c.exe -C src/パッケージ --auto --run 'bin\setup.exe' --run-args '/S' --quiet .
 run listC 0 list c.exe
 grep -q -E $' zero\.bin\r?$' listC.out || fail "listC: names not relative to -C"
 grep -q 'automatic mode: yes' listC.out || fail "listC: automatic mode missing"
-grep -q 'follow-up program: bin\\data.dat' listC.out || fail "listC: follow-up program missing"
+grep -q 'follow-up program: bin\\setup.exe' listC.out || fail "listC: follow-up program missing"
 grep -q 'follow-up arguments: /S' listC.out || fail "listC: follow-up arguments missing"
 run testC 0 test c.exe
 

@@ -1,4 +1,4 @@
-#include "tools/ico_file.h"
+#include "tools/pe/ico_file.h"
 
 #include <cstring>
 

@@ -1,4 +1,4 @@
-#include "tools/version_record.h"
+#include "tools/pe/version_record.h"
 
 #include "archive/archive_format.h"
 #include "tools/report_failure.h"

@@ -1,4 +1,4 @@
-#include "tools/pe_resource_section.h"
+#include "tools/pe/pe_resource_section.h"
 
 #include "archive/archive_format.h"
 #include "tools/report_failure.h"

@@ -1,11 +1,13 @@
-#include "tools/stub_branding.h"
+#include "tools/pe/stub_branding.h"
 
 #include <algorithm>
 
 #include "archive/archive_format.h"
-#include "tools/ico_file.h"
-#include "tools/pe_resource_section.h"
-#include "tools/pe_resource_tree.h"
+#include "tools/pe/ico_file.h"
+#include "tools/pe/manifest_level.h"
+#include "tools/pe/pe_resources.h"
+#include "tools/pe/pe_resource_section.h"
+#include "tools/pe/pe_resource_tree.h"
 #include "tools/report_failure.h"
 
 namespace {
@@ -75,6 +77,17 @@ bool ReplaceVersion(ResourceDirectory* root, const std::vector<VersionText>& tex
   return true;
 }
 
+bool ReplaceExecutionLevel(ResourceDirectory* root, const std::string& level, std::string* error) {
+  ResourceEntry* manifest = FirstLanguage(root, kManifestResourceType, kManifestResourceId);
+  if (manifest == nullptr)
+    return Fail(error, "stub: it has no application manifest (resource type 24, id 1) to set the execution level in");
+  std::string changed, why;
+  if (!SetExecutionLevel(std::string(manifest->data.begin(), manifest->data.end()), level, &changed, &why))
+    return Fail(error, "stub: " + why);
+  manifest->data.assign(changed.begin(), changed.end());
+  return true;
+}
+
 }  // namespace
 
 bool BrandStub(const std::vector<uint8_t>& stub, const StubBranding& branding, std::vector<uint8_t>* branded,
@@ -87,6 +100,7 @@ bool BrandStub(const std::vector<uint8_t>& stub, const StubBranding& branding, s
     return Fail(error, "stub: " + why);
   if (branding.replaceIcon && !ReplaceIcon(&root, branding, error)) return false;
   if (!branding.version.empty() && !ReplaceVersion(&root, branding.version, error)) return false;
+  if (!branding.executionLevel.empty() && !ReplaceExecutionLevel(&root, branding.executionLevel, error)) return false;
   *branded = ReplaceResourceSection(stub, SerializeResourceSection(root, place.rva));
   return true;
 }

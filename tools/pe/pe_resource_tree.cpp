@@ -1,4 +1,4 @@
-#include "tools/pe_resource_tree.h"
+#include "tools/pe/pe_resource_tree.h"
 
 #include <algorithm>
 

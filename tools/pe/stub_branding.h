@@ -1,13 +1,14 @@
-// Puts the packager's icon and version record into a stub: the icon group
-// the dialogs load (130) with its images, and the version record (1).  The
-// resource section is written anew; the rest of the image only moves.
+// Puts the packager's icon, version record and execution level into a stub:
+// the icon group the dialogs load (130) with its images, the version record
+// (1), and the level in the application manifest (1).  The resource section
+// is written anew; the rest of the image only moves.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
-#include "tools/version_record.h"
+#include "tools/pe/version_record.h"
 
 constexpr uint32_t kStubIconGroupId = 130;
 
@@ -16,6 +17,7 @@ struct StubBranding {
   std::vector<uint8_t> icon;          // the .ico file's bytes
   std::string iconLabel = "icon";     // names the .ico in messages
   std::vector<VersionText> version;   // empty keeps the stub's version record
+  std::string executionLevel;         // empty keeps the manifest's level
 };
 
 // The branded stub, or false with a one-line reason (a damaged .ico, a stub

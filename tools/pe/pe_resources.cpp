@@ -1,4 +1,4 @@
-#include "tools/pe_resources.h"
+#include "tools/pe/pe_resources.h"
 
 #include "archive/archive_format.h"
 #include "tools/report_failure.h"
@@ -96,10 +96,16 @@ bool FindEntry(const ImageView& image, uint64_t root, const Directory& directory
   return false;
 }
 
-}  // namespace
+// A resource by type (a name, or with a null name a number) and id, of any language.
+struct ResourceKey {
+  const char* typeName;
+  uint32_t typeId;
+  uint32_t id;
+  const char* missing;  // the reason when the image has no such resource
+};
 
-bool FindLocatorResource(const uint8_t* data, size_t size, ResourceLocation* location,
-                         std::string* error) {
+bool FindResource(const uint8_t* data, size_t size, const ResourceKey& key, ResourceLocation* location,
+                  std::string* error) {
   ImageView image(data, size);
   if (!image.Has(0, 64) || data[0] != 'M' || data[1] != 'Z')
     return Fail(error, "not a Windows program (no MZ header)");
@@ -127,12 +133,11 @@ bool FindLocatorResource(const uint8_t* data, size_t size, ResourceLocation* loc
 
   Directory types, ids, languages;
   uint64_t idsOffset = 0, languagesOffset = 0, dataEntry = 0;
-  const char* missing = "the program has no locator resource (type VAL, id 133): not a kaito stub";
+  const char* missing = key.missing;
   if (!ReadDirectory(image, root, &types)) return Fail(error, "damaged resource directory");
-  if (!FindEntry(image, root, types, kLocatorResourceType, 0, true, &idsOffset)) return Fail(error, missing);
+  if (!FindEntry(image, root, types, key.typeName, key.typeId, true, &idsOffset)) return Fail(error, missing);
   if (!ReadDirectory(image, idsOffset, &ids)) return Fail(error, "damaged resource directory");
-  if (!FindEntry(image, root, ids, nullptr, kLocatorResourceId, true, &languagesOffset))
-    return Fail(error, missing);
+  if (!FindEntry(image, root, ids, nullptr, key.id, true, &languagesOffset)) return Fail(error, missing);
   if (!ReadDirectory(image, languagesOffset, &languages)) return Fail(error, "damaged resource directory");
   if (!FindEntry(image, root, languages, nullptr, ~0u, false, &dataEntry) || !image.Has(dataEntry, 16))
     return Fail(error, missing);
@@ -141,9 +146,23 @@ bool FindLocatorResource(const uint8_t* data, size_t size, ResourceLocation* loc
   uint32_t dataSize = image.U32(dataEntry + 4);
   uint32_t dataOffset = 0;
   if (!RvaToOffset(image, sections, dataRva, &dataOffset) || !image.Has(dataOffset, dataSize))
-    return Fail(error, "damaged resource directory (locator data outside the file)");
-  if (dataSize < kLocatorSize) return Fail(error, "the locator resource is shorter than 4 bytes");
+    return Fail(error, "damaged resource directory (resource data outside the file)");
   location->fileOffset = dataOffset;
   location->size = dataSize;
   return true;
+}
+
+}  // namespace
+
+bool FindLocatorResource(const uint8_t* data, size_t size, ResourceLocation* location, std::string* error) {
+  ResourceKey key{kLocatorResourceType, 0, kLocatorResourceId,
+                  "the program has no locator resource (type VAL, id 133): not a kaito stub"};
+  if (!FindResource(data, size, key, location, error)) return false;
+  if (location->size < kLocatorSize) return Fail(error, "the locator resource is shorter than 4 bytes");
+  return true;
+}
+
+bool FindManifestResource(const uint8_t* data, size_t size, ResourceLocation* location, std::string* error) {
+  ResourceKey key{nullptr, kManifestResourceType, kManifestResourceId, "the program has no application manifest"};
+  return FindResource(data, size, key, location, error);
 }
