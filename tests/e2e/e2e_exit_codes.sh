@@ -25,7 +25,7 @@ expect_exit() {
 top="tree-$token"
 make_input_tree "$work/$top"
 cp "$RECORDER" "$work/$top/rec.exe"
-printf 'not a program\r\n' >"$work/$top/NOT-A-PROGRAM.EXE"
+write_broken_program "$work/$top/NOT-A-PROGRAM.EXE"
 sfx="$work/exit-$token.exe"
 make_sfx -o "$sfx" --run "$top/rec.exe" --run-args "--exit=3010" "$work/$top"
 self="\"$(winpath "$sfx")\""

@@ -35,8 +35,7 @@ expect_same_tree "$work/$top" "$out/$top"
 # a packed Windows program, so this one has a program's first bytes (MZ, the
 # PE signature, an executable's file header) and nothing behind them.
 name="missing-$token.exe"
-{ printf 'MZ'; head -c 58 /dev/zero; printf '\x40\x00\x00\x00PE\x00\x00\x4c\x01'; head -c 16 /dev/zero
-  printf '\x02\x01'; } >"$work/$top/NOT-A-PROGRAM.EXE"
+write_broken_program "$work/$top/NOT-A-PROGRAM.EXE"
 make_sfx -o "$work/$name" --run "$top\\NOT-A-PROGRAM.EXE" "$work/$top"
 destination="$(hex "$(caption_of_destination "$name")")"
 start_stub "$work/$name"

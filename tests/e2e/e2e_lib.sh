@@ -67,6 +67,14 @@ make_input_tree() {
   touch -d '2038-01-19 03:14:08 UTC' "$top/docs/説明書.txt"
 }
 
+# A file that kaito create --run takes for a Windows program (MZ, the PE
+# signature, an executable's file header) with nothing behind those bytes,
+# so that the system cannot start it (error 193).
+write_broken_program() {
+  { printf 'MZ'; head -c 58 /dev/zero; printf '\x40\x00\x00\x00PE\x00\x00\x4c\x01'; head -c 16 /dev/zero
+    printf '\x02\x01'; } >"$1"
+}
+
 # kaito create with the stub under test; the remaining arguments go to it.
 make_sfx() {
   "$KAITO" create --quiet --stub "$STUB" "$@"

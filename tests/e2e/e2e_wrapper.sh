@@ -87,11 +87,20 @@ open(sys.argv[2], "wb").write(data)
 PY
 watched "\"$(winpath "$damaged")\" /S"
 expect_exit 1392 "a damaged wrapper"
-printf 'not a program\r\n' >"$work/$top/setup.exe"
+write_broken_program "$work/$top/setup.exe"
 make_wrapper "$sfx" ""
 watched "\"$(winpath "$sfx")\" /S"
 expect_exit 193 "a wrapper whose program cannot start"
 [ -z "$(private_folders)" ] || fail "left behind: $(private_folders)"
+many="$work/many"
+mkdir -p "$many/$top"
+for i in $(seq 1 4000); do echo "$i" >"$many/$top/f$i.txt"; done
+cp "$RECORDER" "$many/$top/setup.exe"
+make_sfx --auto --cleanup --run "$top/setup.exe" -o "$work/many-$token.exe" "$many/$top"
+start_stub "$work/many-$token.exe" /P
+probe find-control 1006 "$kWindowWaitMs" click 2 >/dev/null
+expect_stub_exit 1602
+[ -z "$(private_folders)" ] || fail "left behind after Abort: $(private_folders)"
 
 # /D: the files are kept where asked and nothing is started.
 watched "\"$(winpath "$sfx")\" /S /D=$(winpath "$work")\\kept"
