@@ -59,7 +59,8 @@ for planted in "$temp/_davoexpand" "$WINEPREFIX/drive_c/_davoexpand"; do
 done
 
 # A file held open by a program outside the run is left and logged; the
-# exit code stays the program's own.
+# exit code stays the program's own.  A link put into the folder meanwhile
+# (from the Linux side) is never followed: what it leads to stays.
 make_wrapper "$sfx" "--sleep=4000 --record=$(winpath "$record")"
 rm -f "$record" "$log"
 start_stub "$sfx" /S "/L=$(winpath "$log")"
@@ -69,9 +70,13 @@ folder="$(sed -n 2p "$record")"
 held="$folder\\$top\\readme.txt"
 timeout 60 wine "$RECORDER" --sleep=8000 "--hold=$held" >/dev/null 2>&1 &
 holder=$!
+mkdir -p "$work/outside"
+echo "keep" >"$work/outside/keep.txt"
+ln -s "$work/outside" "$temp/${folder##*\\}/link"
 expect_stub_exit 0
 grep -qF " left $held" "$log" || fail "the held file is not named in the log: $(cat "$log")"
 wait "$holder" || true
+expect_eq "$(cat "$work/outside/keep.txt" 2>/dev/null)" "keep" "a file behind a link in the folder"
 leftover="$(private_folders)"
 expect_eq "$(find "$leftover" -type f | wc -l)" 1 "files left beside the held one"
 rm -rf "$leftover"
