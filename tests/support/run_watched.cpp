@@ -55,18 +55,6 @@ void Print(const std::wstring& text) {
             nullptr);
 }
 
-std::wstring DecodeArgument(const std::wstring& arg) {
-  if (arg.rfind(L"x:", 0) != 0) return arg;
-  std::string bytes;
-  for (size_t i = 2; i + 1 < arg.size(); i += 2)
-    bytes += static_cast<char>(std::stoi(std::wstring(arg, i, 2), nullptr, 16));
-  std::wstring wide(bytes.size() + 1, L'\0');
-  int n = MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), &wide[0],
-                              static_cast<int>(wide.size()));
-  wide.resize(static_cast<size_t>(n));
-  return wide;
-}
-
 }  // namespace
 
 int main() {
@@ -77,7 +65,7 @@ int main() {
     Print(L"usage: run_watched [close] COMMAND_LINE");
     return 2;
   }
-  std::wstring commandLine = DecodeArgument(argv[argc - 1]);
+  std::wstring commandLine = DecodeTextArgument(argv[argc - 1]);
   STARTUPINFOW startup = {};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION child = {};

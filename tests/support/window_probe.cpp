@@ -67,17 +67,6 @@ void Fail(const std::wstring& why) {
             nullptr);
 }
 
-// "x:E3818F..." is UTF-8 in hex; anything else is taken as given.
-std::wstring DecodeText(const std::wstring& arg) {
-  if (arg.rfind(L"x:", 0) != 0) return arg;
-  std::string bytes;
-  for (size_t i = 2; i + 1 < arg.size(); i += 2)
-    bytes += static_cast<char>(std::stoi(std::wstring(arg, i, 2), nullptr, 16));
-  wchar_t wide[2048];
-  int n = MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), wide, 2047);
-  return std::wstring(wide, static_cast<size_t>(n));
-}
-
 struct Search {
   std::wstring caption;
   int controlId;
@@ -145,7 +134,7 @@ Outcome Run(const std::wstring& command, Arguments& args) {
     Search search{L"", -1, nullptr};
     if (command == L"find") {
       if (!args.Take(&text)) return kUsage;
-      search.caption = DecodeText(text);
+      search.caption = DecodeTextArgument(text);
     } else {
       if (!args.TakeNumber(&id)) return kUsage;
       search.controlId = static_cast<int>(id);
@@ -177,14 +166,14 @@ Outcome Run(const std::wstring& command, Arguments& args) {
   }
   if (command == L"wait-caption") {
     if (!args.Take(&text) || !args.TakeNumber(&limit)) return kUsage;
-    const std::wstring wanted = DecodeText(text);
+    const std::wstring wanted = DecodeTextArgument(text);
     if (WaitFor(static_cast<DWORD>(limit), [&] { return TextOf(g_window) == wanted; })) return kOk;
     Print(TextOf(g_window));
     return kFailed;
   }
   if (command == L"wait-caption-end") {
     if (!args.Take(&text) || !args.TakeNumber(&limit)) return kUsage;
-    const std::wstring wanted = DecodeText(text);
+    const std::wstring wanted = DecodeTextArgument(text);
     const auto endsWith = [&] {
       const std::wstring caption = TextOf(g_window);
       return caption.size() >= wanted.size() &&
@@ -246,7 +235,7 @@ Outcome Run(const std::wstring& command, Arguments& args) {
   }
   if (command == L"wait-text") {
     if (!args.Take(&text) || !args.TakeNumber(&limit)) return kUsage;
-    const std::wstring wanted = DecodeText(text);
+    const std::wstring wanted = DecodeTextArgument(text);
     if (WaitFor(static_cast<DWORD>(limit), [&] { return TextOf(control) == wanted; })) return kOk;
     Print(TextOf(control));
     return kFailed;
@@ -270,7 +259,7 @@ Outcome Run(const std::wstring& command, Arguments& args) {
   }
   if (command == L"set-text") {
     if (!args.Take(&text)) return kUsage;
-    const std::wstring value = DecodeText(text);
+    const std::wstring value = DecodeTextArgument(text);
     DWORD_PTR ignored = 0;
     return SendMessageTimeoutW(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(value.c_str()),
                                SMTO_ABORTIFHUNG, 2000, &ignored)
