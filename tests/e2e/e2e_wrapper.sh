@@ -30,7 +30,9 @@ make_wrapper() {  # OUT RUN-ARGS
 
 # Names a folder of fixed name would take: made beforehand, with something in
 # them, and left as they were.
-mkdir -p "$temp/_davoexpand" "$WINEPREFIX/drive_c/_davoexpand"
+planted=("$temp/_davoexpand" "$WINEPREFIX/drive_c/_davoexpand")
+rm -rf "${planted[@]}"
+mkdir -p "${planted[@]}"
 echo "planted" >"$temp/_davoexpand/marker.txt"
 echo "planted" >"$WINEPREFIX/drive_c/_davoexpand/marker.txt"
 touch "$work/started"
@@ -54,9 +56,10 @@ expect_eq "$(sed -n 4p "$record")" "child end, folder kept" "the child's end, be
 grep -qF "follow-up \"$folder\\$top\\setup.exe\"" "$log" || fail "the log names another program: $(cat "$log")"
 [ -z "$(private_folders)" ] || fail "left behind: $(private_folders)"
 ! grep -q ' left ' "$log" || fail "the log names files left: $(cat "$log")"
-for planted in "$temp/_davoexpand" "$WINEPREFIX/drive_c/_davoexpand"; do
-  expect_eq "$(ls "$planted")" "marker.txt" "$planted after the run"
+for folder in "${planted[@]}"; do
+  expect_eq "$(ls "$folder")" "marker.txt" "$folder after the run"
 done
+rm -rf "${planted[@]}"
 
 # A file held open by a program outside the run is left and logged; the
 # exit code stays the program's own.  A link put into the folder meanwhile
