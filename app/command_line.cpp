@@ -94,7 +94,7 @@ CommandLineVerdict ParseStubCommandLine(const char* commandLine, LeadByteTest is
       }
     }
     token[length] = '\0';
-    if (!quoted && std::strcmp(token, "--") == 0) {
+    if (!quoted && length == 2 && token[0] == '-' && token[1] == '-') {
       switches->followUpExtra = SkipBlanks(p);
       break;
     }
