@@ -11,7 +11,8 @@ root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="${KAITO_FUZZ_BUILD_DIR:-$root/build-fuzz}"
 compiler_flags=""
 artifact_label=""
-all_targets=(block_decoder block_stream encoder_roundtrip container extract pe_locator stub_branding manifest_level)
+all_targets=(block_decoder block_stream encoder_roundtrip container extract pe_locator stub_branding manifest_level
+             command_line)
 
 usage() {
   cat <<'EOF'
