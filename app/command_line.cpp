@@ -45,7 +45,8 @@ bool NormaliseDestination(char* path, LeadByteTest isLeadByte) {
   while (path[index] != '\0') {
     char& c = path[index];
     if (isLeadByte(static_cast<uint8_t>(c))) {  // a trail byte may be 0x5C or '|'
-      if (path[index + 1] == '\0') return false;
+      // Half a character, or a lead byte before a byte that cannot follow it.
+      if (static_cast<uint8_t>(path[index + 1]) < 0x40) return false;
       index += 2;
       endsInBackslash = false;
       continue;

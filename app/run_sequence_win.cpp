@@ -18,9 +18,13 @@
 
 int AutomaticMode;
 StubSwitches g_switches;
-bool InstallerWrapper;
 
 namespace {
+
+// The archive asks for the installer wrapper and the command line leaves it
+// one: a private folder, the program and all it starts waited for, the folder
+// removed.
+bool InstallerWrapper;
 
 constexpr DWORD kSystemMessageSize = 512;
 

@@ -100,6 +100,7 @@ TEST(StubCommandLine, DoubleByteFoldersAreSteppedByCharacter) {
   // "魅" is 0x96 0x7C: a trail byte '|' is part of the name.
   EXPECT_EQ(Parse("/D=C:\\\x96\x7C").verdict, CommandLineVerdict::Run);
   EXPECT_EQ(Parse("/D=C:\\\x83").verdict, CommandLineVerdict::BadSwitch) << "half a character";
+  EXPECT_EQ(Parse("/D=C:\\\xE4/x").verdict, CommandLineVerdict::BadSwitch) << "a lead byte before '/'";
 }
 
 TEST(StubCommandLine, ProgramPathIsSkippedAsTheSystemSplitsIt) {
