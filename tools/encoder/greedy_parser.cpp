@@ -18,7 +18,7 @@ struct Choice {
 class GreedyParser {
  public:
   GreedyParser(const uint8_t* data, size_t size, const CodeCosts& costs, const SearchSettings& settings)
-      : data_(data), size_(size), costs_(costs), settings_(settings), finder_(data, size, settings.windowLog) {}
+      : data_(data), size_(size), costs_(costs), settings_(settings), finder_(data, size, settings.windowLog, settings.longestMatch) {}
 
   void Run(TokenBuffer* out) {
     size_t pos = 0;

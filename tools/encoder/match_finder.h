@@ -33,7 +33,8 @@ class MatchFinder {
   // Distances reach up to 2^windowLog - 1 (or back to the data's first
   // byte); the chains take 4 bytes per position of the window or of the
   // data, whichever is smaller.
-  MatchFinder(const uint8_t* data, size_t size, uint32_t windowLog);
+  // Matches are at most `longestMatch` long (at most kLongestChainMatch).
+  MatchFinder(const uint8_t* data, size_t size, uint32_t windowLog, uint32_t longestMatch);
 
   // Inserts `pos`; positions must be inserted in increasing order, each once.
   void Insert(size_t pos) { Link(pos); }
@@ -60,7 +61,7 @@ class MatchFinder {
                     uint32_t shorter = kMinMatchLength - 1, uint32_t deeper = 0);
 
  private:
-  static constexpr int kMostHashBits = 15;
+  static constexpr int kMostHashBits = 16;
   static constexpr uint32_t kNone = 0xFFFFFFFFu;
 
   // Links `pos` into its chain; answers the chain's previous head and, in
@@ -93,6 +94,7 @@ class MatchFinder {
   const uint8_t* data_;
   size_t size_;
   uint32_t maxDistance_;            // the window's size less one: a mask of slot numbers
+  uint32_t longestMatch_;
   int hashBits_;                    // of both tables: fewer for small data
   std::vector<uint32_t> head_;
   std::vector<uint32_t> previous_;  // indexed by position modulo the window
@@ -105,7 +107,7 @@ void MatchFinder::VisitMatches(size_t pos, uint32_t depth, uint32_t niceLength, 
   uint32_t nearest3;
   uint32_t candidate = Link(pos, &nearest3);
   if (nearest3 == kNone && candidate == kNone) return;
-  uint32_t limit = static_cast<uint32_t>(kLongestChainMatch < size_ - pos ? kLongestChainMatch : size_ - pos);
+  uint32_t limit = static_cast<uint32_t>(longestMatch_ < size_ - pos ? longestMatch_ : size_ - pos);
   const uint8_t* current = data_ + pos;
   // A 3-byte match from the short table, when it is one and is near enough.
   if (shorter < kMinMatchLength && nearest3 != kNone && pos - nearest3 <= maxDistance_ &&

@@ -17,7 +17,7 @@ class OptimalParser {
  public:
   OptimalParser(const uint8_t* data, size_t size, const CodeCosts& costs, const SearchSettings& settings)
       : data_(data), size_(size), costs_(costs), settings_(settings),
-        finder_(data, size, settings.windowLog, settings.depth, settings.niceLength) {
+        finder_(data, size, settings.windowLog, settings.longestMatch, settings.depth, settings.niceLength) {
     matches_.resize(finder_.MostMatches());
   }
 

@@ -3,8 +3,12 @@
 
 #include <cstdint>
 
+// A longest match for parses that take any length.
+constexpr uint32_t kAnyLength = 0xFFFFFFFFu;
+
 struct SearchSettings {
-  uint32_t windowLog;   // distances reach up to 2^windowLog - 1
+  uint32_t windowLog;    // distances reach up to 2^windowLog - 1
+  uint32_t longestMatch; // lengths reach up to this (the lazy parses stop at 64 KiB)
   uint32_t depth;       // match candidates examined per position
   uint32_t niceLength;  // a match this long is taken without looking further
   // How many bytes further a better match may start and win over this one

@@ -23,9 +23,10 @@ uint32_t Hash4(const uint8_t* p, int bits) { return (Load32(p) * 2654435761u) >>
 
 }  // namespace
 
-TreeMatchFinder::TreeMatchFinder(const uint8_t* data, size_t size, uint32_t windowLog, uint32_t depth,
-                                 uint32_t keyLength)
-    : data_(data), size_(size), depth_(depth), keyLength_(keyLength),
+TreeMatchFinder::TreeMatchFinder(const uint8_t* data, size_t size, uint32_t windowLog, uint32_t longestMatch,
+                                 uint32_t depth, uint32_t keyLength)
+    : data_(data), size_(size), depth_(depth), keyLength_(std::min(keyLength, longestMatch)),
+      longestMatch_(longestMatch),
       maxDistance_(static_cast<uint32_t>((uint64_t{1} << windowLog) - 1)),
       hashBits_(HashBitsFor(std::min<size_t>(size, maxDistance_), kMostHashBits)),
       shortHashBits_(HashBitsFor(size, kMostShortHashBits)), root_(size_t{1} << hashBits_, kNone),
@@ -33,8 +34,9 @@ TreeMatchFinder::TreeMatchFinder(const uint8_t* data, size_t size, uint32_t wind
       nearest3_(size_t{1} << shortHashBits_, kNone) {}
 
 size_t TreeMatchFinder::Insert(size_t pos, Match* out) {
-  const size_t remaining = size_ - pos;
-  if (remaining < kMinMatchLength) return 0;  // no match starts here, and none is searched later
+  if (size_ - pos < kMinMatchLength) return 0;  // no match starts here, and none is searched later
+  // The bytes a match may cover.
+  const uint32_t remaining = static_cast<uint32_t>(std::min<size_t>(longestMatch_, size_ - pos));
   uint32_t limit = static_cast<uint32_t>(std::min<size_t>(keyLength_, remaining));
   const uint8_t* current = data_ + pos;
   if (limit > 4) {
@@ -50,7 +52,7 @@ size_t TreeMatchFinder::Insert(size_t pos, Match* out) {
   nearest3_[h3] = static_cast<uint32_t>(pos);
   if (out && near3 != kNone && pos - near3 <= maxDistance_ && std::memcmp(data_ + near3, current, 3) == 0)
     out[count++] = Match{kMinMatchLength, static_cast<uint32_t>(pos - near3)};
-  if (remaining < 4) return count;
+  if (size_ - pos < 4) return count;
   uint32_t h = Hash4(current, hashBits_);
   uint32_t candidate = root_[h];
   root_[h] = static_cast<uint32_t>(pos);
@@ -86,8 +88,7 @@ size_t TreeMatchFinder::Insert(size_t pos, Match* out) {
         *smallerLink = pair[0];
         *largerLink = pair[1];
         if (out && limit < remaining)
-          out[count - 1].length += CommonLength(earlier + limit, current + limit,
-                                                static_cast<uint32_t>(remaining - limit));
+          out[count - 1].length += CommonLength(earlier + limit, current + limit, remaining - limit);
         break;
       }
     }

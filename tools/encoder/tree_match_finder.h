@@ -21,8 +21,10 @@ class TreeMatchFinder {
   // when that is nearer); the trees take 8 bytes per position of the window
   // or of the data, whichever is smaller.  `depth` bounds the nodes visited
   // per position: a tree deeper than that loses its older part.  A match
-  // that agrees on `keyLength` bytes is followed to its full length.
-  TreeMatchFinder(const uint8_t* data, size_t size, uint32_t windowLog, uint32_t depth, uint32_t keyLength);
+  // that agrees on `keyLength` bytes is followed to its full length, or to
+  // `longestMatch`.
+  TreeMatchFinder(const uint8_t* data, size_t size, uint32_t windowLog, uint32_t longestMatch, uint32_t depth,
+                  uint32_t keyLength);
 
   // Room FindMatches needs in its output.
   size_t MostMatches() const { return depth_ + 2; }
@@ -48,6 +50,7 @@ class TreeMatchFinder {
   size_t size_;
   uint32_t depth_;
   uint32_t keyLength_;
+  uint32_t longestMatch_;
   uint32_t maxDistance_;  // the window's size less one: a mask of slot numbers
   int hashBits_;          // both fewer for small data
   int shortHashBits_;
