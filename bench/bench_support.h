@@ -9,6 +9,7 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -52,6 +53,40 @@ inline bool ReadManifest(const std::string& manifestPath, std::vector<CorpusFile
     files->push_back(std::move(file));
   }
   return !files->empty();
+}
+
+// What makensis made of one corpus class: each compressor's bytes of data
+// (the installer less an installer of no files), files compressed one by one,
+// and LZMA over all files as one stream.  0 where not measured.
+struct NsisSizes {
+  uint64_t zlib = 0;
+  uint64_t bzip2 = 0;
+  uint64_t lzma = 0;
+  uint64_t solidLzma = 0;
+
+  void Add(const NsisSizes& other) {
+    zlib += other.zlib;
+    bzip2 += other.bzip2;
+    lzma += other.lzma;
+    solidLzma += other.solidLzma;
+  }
+};
+
+// Lines: class, then the zlib, bzip2, LZMA and solid LZMA bytes, separated by tabs.
+inline bool ReadNsisSizes(const std::string& path, std::map<std::string, NsisSizes>* sizes) {
+  std::ifstream in(path);
+  if (!in) return false;
+  std::string line;
+  while (std::getline(in, line)) {
+    if (line.empty() || line[0] == '#') continue;
+    std::istringstream fields(line);
+    std::string corpusClass;
+    NsisSizes s;
+    std::getline(fields, corpusClass, '\t');
+    if (!(fields >> s.zlib >> s.bzip2 >> s.lzma >> s.solidLzma)) return false;
+    (*sizes)[corpusClass] = s;
+  }
+  return true;
 }
 
 // Seconds per call of each of `works`: the best of `batches` batches, each
