@@ -9,9 +9,9 @@
 # decoded one at a time), so those are the sizes set against ours; the solid
 # LZMA figure shows what a packager gains who can compress all files as one.
 set -euo pipefail
-corpus="$1"
-work="$2"
-mkdir -p "$work"
+mkdir -p "$2"
+corpus="$(realpath "$1")"
+work="$(realpath "$2")"  # makensis takes paths in a script as relative to the script
 
 installer_size() {  # COMPRESSOR [FOLDER]: the size of a silent installer of FOLDER's files
   local script="$work/installer.nsi"
