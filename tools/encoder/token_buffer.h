@@ -12,7 +12,7 @@
 #include <utility>
 #include <vector>
 
-using ByteCounts = std::array<uint64_t, 256>;
+#include "tools/encoder/literal_ranking.h"
 
 class TokenBuffer {
  public:
