@@ -9,6 +9,7 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -32,17 +33,30 @@ inline bool ReadWholeFile(const std::string& path, std::vector<uint8_t>* data) {
   return !in.bad();
 }
 
-// Manifest lines: class, path, gzip -9 size, xz -9 size, separated by tabs;
-// the sizes may be left out.  Empty lines and lines starting with # are skipped.
-inline bool ReadManifest(const std::string& manifestPath, std::vector<CorpusFile>* files) {
-  std::ifstream in(manifestPath);
+// Calls `take(fields)` for each line of a table file with tab-separated
+// fields, the first of which (the class) is already read into `corpusClass`;
+// empty lines and lines starting with # are skipped.  False when the file
+// cannot be read or `take` refuses a line.
+template <typename Take>
+bool ForEachTableLine(const std::string& path, Take&& take) {
+  std::ifstream in(path);
   if (!in) return false;
   std::string line;
   while (std::getline(in, line)) {
     if (line.empty() || line[0] == '#') continue;
     std::istringstream fields(line);
+    std::string corpusClass;
+    std::getline(fields, corpusClass, '\t');
+    if (!take(corpusClass, fields)) return false;
+  }
+  return true;
+}
+
+// Manifest lines: class, path, gzip -9 size, xz -9 size; the sizes may be left out.
+inline bool ReadManifest(const std::string& manifestPath, std::vector<CorpusFile>* files) {
+  const bool read = ForEachTableLine(manifestPath, [files](const std::string& corpusClass, std::istream& fields) {
     CorpusFile file;
-    std::getline(fields, file.corpusClass, '\t');
+    file.corpusClass = corpusClass;
     std::getline(fields, file.path, '\t');
     fields >> file.gzipSize >> file.xzSize;
     if (!ReadWholeFile(file.path, &file.data)) {
@@ -50,8 +64,36 @@ inline bool ReadManifest(const std::string& manifestPath, std::vector<CorpusFile
       return false;
     }
     files->push_back(std::move(file));
+    return true;
+  });
+  return read && !files->empty();
+}
+
+// What makensis made of one corpus class: each compressor's bytes of data
+// (the installer less an installer of no files), files compressed one by one,
+// and LZMA over all files as one stream.  0 where not measured.
+struct NsisSizes {
+  uint64_t zlib = 0;
+  uint64_t bzip2 = 0;
+  uint64_t lzma = 0;
+  uint64_t solidLzma = 0;
+
+  void Add(const NsisSizes& other) {
+    zlib += other.zlib;
+    bzip2 += other.bzip2;
+    lzma += other.lzma;
+    solidLzma += other.solidLzma;
   }
-  return !files->empty();
+};
+
+// Lines: class, then the zlib, bzip2, LZMA and solid LZMA bytes.
+inline bool ReadNsisSizes(const std::string& path, std::map<std::string, NsisSizes>* sizes) {
+  return ForEachTableLine(path, [sizes](const std::string& corpusClass, std::istream& fields) {
+    NsisSizes s;
+    if (!(fields >> s.zlib >> s.bzip2 >> s.lzma >> s.solidLzma)) return false;
+    (*sizes)[corpusClass] = s;
+    return true;
+  });
 }
 
 // Seconds per call of each of `works`: the best of `batches` batches, each

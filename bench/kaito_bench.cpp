@@ -1,15 +1,17 @@
 // The benchmark: how fast our block decoder is (alone, and with the integrity
 // checksum over its output as the stub checks it) against zlib's inflate and
-// libdeflate on the same files in the same run, and for every level of our
-// encoder the compressed size, the encode speed and the size against `gzip -9`
-// and `xz -9`.  It prints figures; it checks nothing but that every decoder
-// gives the input back.
+// libdeflate on the same files in the same run, on blocks of level 6, level 9
+// and level 9 as the encoder made them with its 8 KiB window; and for every
+// level of our encoder the compressed size, the encode speed and the size
+// against `gzip -9`, `xz -9` and NSIS installers.  It prints figures; it
+// checks nothing but that every decoder gives the input back.
 //
-//   kaito_bench MANIFEST [--decode-only]
+//   kaito_bench MANIFEST [--decode-only] [--nsis NSIS_SIZES]
 //
-// MANIFEST lists the corpus (see bench_support.h); scripts/bench.sh makes it.
-// --decode-only encodes only the blocks the decode table needs (for slow
-// runs, such as the i686 build under Wine).
+// MANIFEST lists the corpus and NSIS_SIZES what makensis made of each class
+// (see bench_support.h); scripts/bench.sh makes both.  --decode-only encodes
+// only the blocks the decode table needs (for slow runs, such as the i686
+// build under Wine).
 #include <cstdio>
 #include <cstring>
 #include <functional>
@@ -38,9 +40,30 @@ using bench::CorpusFile;
 // The decoders of the decode table, each on its own compressed form of a file.
 // "checksum" is no decoder: the integrity checksum alone over the output, so
 // that its share of "kaito -6 + checksum" can be read off the same run.
-enum Decoder { KaitoDefault, KaitoBest, KaitoChecked, ChecksumAlone, TokenWalk, Inflate, Libdeflate, kDecoderCount };
-const char* const kDecoderNames[kDecoderCount] = {"kaito -6", "kaito -9", "kaito -6 + checksum", "checksum",
-                                                  "token walk -6", "zlib inflate", "libdeflate"};
+enum Decoder {
+  KaitoDefault,
+  KaitoDefaultBefore,
+  KaitoBest,
+  KaitoBestBefore,
+  KaitoChecked,
+  ChecksumAlone,
+  TokenWalk,
+  Inflate,
+  Libdeflate,
+  kDecoderCount
+};
+const char* const kDecoderNames[kDecoderCount] = {
+    "kaito -6",      "kaito -6 8 KiB", "kaito -9",     "kaito -9 8 KiB", "kaito -6 + checksum",
+    "checksum",      "token walk -6",  "zlib inflate", "libdeflate"};
+
+// Levels 6 and 9 as the encoder searched before its windows grew: 8 KiB
+// back, matches of at most 512 bytes, the literals priced by the data's
+// bytes.  The blocks differ from that encoder's only in their literal table,
+// now ranked by the literals.
+constexpr int kBefore = 2;
+constexpr EncoderSettings kBeforeSettings[kBefore] = {{false, {13, 512, 14, 128, 3, 8, 48}, 0, 1},
+                                                      {true, {13, 512, 24, 128, 0, 0, 0}, 0, 1}};
+const char* const kBeforeNames[kBefore] = {"-6 8 KiB", "-9 8 KiB"};
 
 bool DecoderBuiltIn(int decoder) {
 #ifdef KAITO_BENCH_ZLIB
@@ -65,9 +88,12 @@ struct Totals {
   double decodeSeconds[kDecoderCount] = {};
   uint64_t levelBytes[kBestLevel + 1] = {};
   double levelSeconds[kBestLevel + 1] = {};
-  uint64_t deflateBytes = 0;  // zlib at level 9
+  uint64_t beforeBytes[kBefore] = {};  // kBeforeSettings
+  double beforeSeconds[kBefore] = {};
+  uint64_t deflateBytes = 0;     // zlib at level 9
   uint64_t gzipBytes = 0;
   uint64_t xzBytes = 0;
+  bench::NsisSizes nsis;
 };
 
 [[noreturn]] void Fail(const std::string& what) {
@@ -168,9 +194,17 @@ void Measure(const CorpusFile& file, bool decodeOnly, Totals& totals) {
         bench::SecondsOfOneCall([&] { blocks[level] = EncodeBlock(file.data.data(), file.data.size(), level); });
     totals.levelBytes[level] += blocks[level].size();
   }
+  std::vector<uint8_t> before[kBefore];
+  for (int b = 0; b < kBefore; ++b) {
+    totals.beforeSeconds[b] += bench::SecondsOfOneCall(
+        [&] { before[b] = EncodeBlockWith(file.data.data(), file.data.size(), kBeforeSettings[b]); });
+    totals.beforeBytes[b] += before[b].size();
+  }
   const std::vector<uint8_t> walkStream = bench::PaddedStream(blocks[kDefaultLevel]);
   std::vector<std::function<void()>> decoders = {KaitoDecode(file, blocks[kDefaultLevel]),
+                                                 KaitoDecode(file, before[0]),
                                                  KaitoDecode(file, blocks[kBestLevel]),
+                                                 KaitoDecode(file, before[1]),
                                                  KaitoDecodeAndCheck(blocks[kDefaultLevel]),
                                                  [&file] { g_checksumSink = Checksum32(file.data.data(), file.data.size()); },
                                                  WalkDecode(file, walkStream)};
@@ -200,9 +234,14 @@ void Add(Totals& sum, const Totals& part) {
     sum.levelBytes[level] += part.levelBytes[level];
     sum.levelSeconds[level] += part.levelSeconds[level];
   }
+  for (int b = 0; b < kBefore; ++b) {
+    sum.beforeBytes[b] += part.beforeBytes[b];
+    sum.beforeSeconds[b] += part.beforeSeconds[b];
+  }
   sum.deflateBytes += part.deflateBytes;
   sum.gzipBytes += part.gzipBytes;
   sum.xzBytes += part.xzBytes;
+  sum.nsis.Add(part.nsis);
 }
 
 double Percent(uint64_t part, uint64_t whole) { return whole ? 100.0 * static_cast<double>(part) / static_cast<double>(whole) : 0; }
@@ -233,33 +272,63 @@ void PrintDecodeTable(const std::vector<std::pair<std::string, Totals>>& rows) {
   }
 }
 
+// The level's block bytes against another compressor's, or "-" without them.
+void PrintRatio(uint64_t ours, uint64_t theirs) {
+  if (theirs == 0)
+    std::printf(" - |");
+  else
+    std::printf(" %.3f |", Ratio(ours, theirs));
+}
+
+void PrintEncodeRow(const char* level, const std::string& name, const Totals& t, uint64_t bytes, double seconds) {
+  std::printf("| %s | %s | %.2f | %.1f |", level, name.c_str(), Percent(bytes, t.bytes),
+              bench::MegabytesPerSecond(t.bytes, seconds));
+  PrintRatio(bytes, t.gzipBytes);
+  PrintRatio(bytes, t.xzBytes);
+  PrintRatio(bytes, t.nsis.zlib);
+  PrintRatio(bytes, t.nsis.bzip2);
+  PrintRatio(bytes, t.nsis.lzma);
+  std::printf("\n");
+}
+
 void PrintEncodeTable(const std::vector<std::pair<std::string, Totals>>& rows, bool decodeOnly) {
-  std::printf("\nCompressed size (%% of input; block header included) and encode speed\n\n");
-  std::printf("| level | class | size %% | encode MB/s | size / gzip -9 | size / xz -9 |\n");
-  std::printf("|---|---|---:|---:|---:|---:|\n");
+  std::printf("\nCompressed size (%% of input; block header included), encode speed (one call per file), and\n"
+              "the size against other compressors' (NSIS: makensis, each file compressed on its own)\n\n");
+  std::printf("| level | class | size %% | encode MB/s | / gzip -9 | / xz -9 | / NSIS zlib | / NSIS bzip2 | / NSIS lzma |\n");
+  std::printf("|---|---|---:|---:|---:|---:|---:|---:|---:|\n");
   for (int level = kFastestLevel; level <= kBestLevel; ++level) {
     if (decodeOnly && level != kDefaultLevel && level != kBestLevel) continue;
-    for (const auto& [name, t] : rows) {
-      std::printf("| -%d | %s | %.2f | %.1f | %.3f | %.3f |\n", level, name.c_str(),
-                  Percent(t.levelBytes[level], t.bytes), bench::MegabytesPerSecond(t.bytes, t.levelSeconds[level]),
-                  Ratio(t.levelBytes[level], t.gzipBytes), Ratio(t.levelBytes[level], t.xzBytes));
-    }
+    const std::string label = "-" + std::to_string(level);
+    for (const auto& [name, t] : rows) PrintEncodeRow(label.c_str(), name, t, t.levelBytes[level], t.levelSeconds[level]);
   }
+  for (int b = 0; b < kBefore; ++b)
+    for (const auto& [name, t] : rows) PrintEncodeRow(kBeforeNames[b], name, t, t.beforeBytes[b], t.beforeSeconds[b]);
   std::printf("\nOther compressors on the same files (%% of input)\n\n");
-  std::printf("| class | zlib -9 | gzip -9 | xz -9 |\n|---|---:|---:|---:|\n");
+  std::printf("| class | zlib -9 | gzip -9 | xz -9 | NSIS zlib | NSIS bzip2 | NSIS lzma | NSIS lzma solid |\n");
+  std::printf("|---|---:|---:|---:|---:|---:|---:|---:|\n");
   for (const auto& [name, t] : rows)
-    std::printf("| %s | %.2f | %.2f | %.2f |\n", name.c_str(), Percent(t.deflateBytes, t.bytes),
-                Percent(t.gzipBytes, t.bytes), Percent(t.xzBytes, t.bytes));
+    std::printf("| %s | %.2f | %.2f | %.2f | %.2f | %.2f | %.2f | %.2f |\n", name.c_str(), Percent(t.deflateBytes, t.bytes),
+                Percent(t.gzipBytes, t.bytes), Percent(t.xzBytes, t.bytes), Percent(t.nsis.zlib, t.bytes),
+                Percent(t.nsis.bzip2, t.bytes), Percent(t.nsis.lzma, t.bytes), Percent(t.nsis.solidLzma, t.bytes));
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc < 2) {
-    std::fprintf(stderr, "usage: kaito_bench MANIFEST [--decode-only]\n");
+    std::fprintf(stderr, "usage: kaito_bench MANIFEST [--decode-only] [--nsis NSIS_SIZES]\n");
     return 2;
   }
-  const bool decodeOnly = argc > 2 && std::strcmp(argv[2], "--decode-only") == 0;
+  bool decodeOnly = false;
+  std::map<std::string, bench::NsisSizes> nsis;
+  for (int i = 2; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--decode-only") == 0)
+      decodeOnly = true;
+    else if (std::strcmp(argv[i], "--nsis") == 0 && i + 1 < argc && bench::ReadNsisSizes(argv[i + 1], &nsis))
+      ++i;
+    else
+      Fail(std::string("bad argument ") + argv[i]);
+  }
 #if defined(__LZCNT__)
   if (LzcntTokenDecoder() == nullptr) Fail("this build needs a CPU with LZCNT and BMI2");
 #endif
@@ -273,6 +342,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "  %s (%zu bytes)\n", file.path.c_str(), file.data.size());
     Measure(file, decodeOnly, byClass[file.corpusClass]);
   }
+  for (auto& [name, totals] : byClass) totals.nsis = nsis[name];
 
   // Per class, then all classes, then all but the incompressible control.
   std::vector<std::pair<std::string, Totals>> rows;

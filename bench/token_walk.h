@@ -1,6 +1,6 @@
 // The floor under the decoder's speed: a walk over a block's token stream that
 // reads every number with the decoder's own method (a 64-bit buffer of the
-// inverted stream, one refill per token, the class from a leading-zeros
+// inverted stream, one refill per number, the class from a leading-zeros
 // count, LZCNT where the build has it), tells literals from matches and keeps
 // the output position, but writes no byte and checks nothing.  Every token's
 // numbers must be read one after another, since where a number starts depends
@@ -44,6 +44,11 @@ inline uint32_t WalkTokens(const std::vector<uint8_t>& paddedStream, uint32_t de
   unsigned count = 0;
   uint32_t position = 0;
   uint32_t sum = 0;
+  auto refill = [&inverted, &count, &next] {
+    inverted |= ~LoadBigEndian64(next) >> count;
+    next += (63 - count) >> 3;
+    count |= 56;
+  };
   auto takeNumber = [&inverted, &count] {
     const unsigned k = WideClass(inverted);
     const uint32_t number = WideNumber(inverted, k);
@@ -52,12 +57,16 @@ inline uint32_t WalkTokens(const std::vector<uint8_t>& paddedStream, uint32_t de
     return number;
   };
   while (position < decodedSize && next <= last) {
-    inverted |= ~LoadBigEndian64(next) >> count;
-    next += (63 - count) >> 3;
-    count |= 56;
+    refill();
     const uint32_t first = takeNumber();
     sum += first;
-    position += first < kFirstMatchCode ? 1 : takeNumber() + kMinMatchLength;
+    if (first < kFirstMatchCode) {
+      ++position;
+      continue;
+    }
+    // A far match's two numbers need not fit in one refill together.
+    refill();
+    position += takeNumber() + kMinMatchLength;
   }
   *numberSum = sum;
   return position;

@@ -1,15 +1,22 @@
 #!/usr/bin/env bash
 # The benchmark in one command: installs what it needs from Debian by package
 # name, lays out the corpus in <build>/bench-corpus, builds kaito_bench
-# natively and for i686, and prints
-#   - decode MB/s of our decoder, zlib's inflate and libdeflate, per class and
+# natively and for i686 and the kaito of an earlier commit (the "before"
+# column: KAITO_BENCH_BEFORE, by default the last commit with the 8 KiB
+# window), and prints
+#   - decode MB/s of our decoder (on level 6 and 9 blocks, and on level 9
+#     blocks of the 8 KiB window), zlib's inflate and libdeflate, per class and
 #     in total, with the ratio to inflate (native x86-64, then i686 under Wine);
 #   - for every kaito level: size in % of the input, encode MB/s, and the size
-#     against gzip -9 and xz -9 of the same files;
-#   - the stub's size, and the peak memory of `kaito create` and `kaito
-#     extract` on the largest corpus file.
+#     against gzip -9, xz -9 and makensis's zlib, bzip2 and LZMA of the same
+#     files;
+#   - `kaito create` at every level as a whole process beside the kaito
+#     before: size, MB/s and peak memory, on the corpus and on one 60 MB file
+#     (and kaito.exe under Wine on that file);
+#   - the stub's size.
 # Figures only: nothing here passes or fails on a speed.  Run it on a quiet
 # machine; other load on the machine shows in every figure.
+#   KAITO_BENCH_RUNS   whole-process runs per level and kaito (default 3)
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="${KAITO_BUILD_DIR:-$root/build}"
@@ -19,9 +26,9 @@ corpus="$build/bench-corpus"
 # libwine:i386 holds the Windows DLLs (scripts/setup.sh installs it with
 # wine32); python3.11-doc the HTML; miscfiles the plain text; zlib1g-dev and
 # libdeflate-dev the decoders to compare with; libz-mingw-w64-dev zlib for the
-# i686 build; binutils-mingw-w64-i686 the strip for the DLLs.
+# i686 build; binutils-mingw-w64-i686 the strip for the DLLs; nsis makensis.
 packages=(libwine:i386 python3.11-doc miscfiles zlib1g-dev libdeflate-dev libz-mingw-w64-dev
-          binutils-mingw-w64-i686 gzip xz-utils time)
+          binutils-mingw-w64-i686 gzip xz-utils time nsis)
 "$root/scripts/install-packages.sh" bench "${packages[@]}"
 
 # --- the corpus ---------------------------------------------------------------
@@ -55,22 +62,44 @@ for class in pe html text random; do
   done
 done
 
+# One large file: Wine's Windows DLLs joined in sorted order and cut at 60 MB
+# (head ends cat early on purpose: the pipe's status is not looked at).
+large="$build/bench-large/wine-dlls.bin"
+mkdir -p "$(dirname "$large")"
+(set +o pipefail
+ find "$wine_dlls" -name '*.dll' | LC_ALL=C sort | xargs cat 2>/dev/null | head -c 60000000 >"$large")
+
+nsis="$corpus/nsis.tsv"
+"$root/bench/nsis_sizes.sh" "$corpus" "$build/bench-nsis-sizes" >"$nsis"
+
 # --- build ----------------------------------------------------------------------
 KAITO_BUILD_DIR="$build" "$root/scripts/build.sh" >/dev/null
 cmake --build "$build" --target kaito_bench -j 2 >/dev/null
 cmake --build "$build/win32" --target kaito_bench -j 2 >/dev/null
+# The kaito before: its command alone, from the commit's files, with our stub.
+before_commit="$(git -C "$root" rev-parse --short "${KAITO_BENCH_BEFORE:-48592d6}")"
+before="$build/bench-before/$before_commit"
+if [ ! -x "$before/bin/kaito" ]; then
+  rm -rf "$before"
+  mkdir -p "$before/src"
+  git -C "$root" archive "$before_commit" | tar -x -C "$before/src"
+  cmake -S "$before/src" -B "$before/build" -DCMAKE_BUILD_TYPE=Release -DKAITO_WITH_WIN32=OFF -DKAITO_BUILD_TESTS=OFF \
+    -DKAITO_STUB_FILE="$build/bin/kaito-stub.exe" -DKAITO_BIN_DIR="$before/bin" >/dev/null
+  cmake --build "$before/build" --target kaito -j 2 >/dev/null
+fi
 
 # --- figures --------------------------------------------------------------------
 echo "kaito benchmark, $(date -u '+%Y-%m-%d %H:%M UTC'), commit $(git -C "$root" rev-parse --short HEAD)"
 echo "machine: $(lscpu | sed -n 's/^Model name: *//p'), $(nproc) cores; load before the run: $(cut -d' ' -f1-3 /proc/loadavg)"
+echo "$(makensis -VERSION 2>/dev/null | head -n 1 | sed 's/^/makensis /')"
 echo
 echo "Corpus ($corpus), bytes and gzip -9 / xz -9 sizes:"
 awk -F'\t' '{ cmd = "stat -c %s \"" $2 "\""; cmd | getline size; close(cmd);
               printf "  %-7s %-60s %9d  gzip %9d  xz %9d\n", $1, $2, size, $3, $4 }' "$manifest"
 
 echo
-echo "== native x86-64 (kaito_bench $manifest) =="
-"$build/bench/kaito_bench" "$manifest" 2>/dev/null
+echo "== native x86-64 (kaito_bench $manifest --nsis $nsis) =="
+"$build/bench/kaito_bench" "$manifest" --nsis "$nsis" 2>/dev/null
 
 echo
 echo "== i686 under Wine (kaito_bench.exe $manifest --decode-only; our decoder built as in the stub, -Os) =="
@@ -78,19 +107,10 @@ echo "== i686 under Wine (kaito_bench.exe $manifest --decode-only; our decoder b
   sed -n '/^Decode speed/,/^Compressed size/p' | sed '$d'
 
 echo
-echo "== stub =="
-echo "build/bin/kaito-stub.exe: $(stat -c %s "$build/bin/kaito-stub.exe") bytes"
+echo "== kaito create, whole process =="
+"$root/bench/create_runs.sh" "$build/bin/kaito" "$before/bin/kaito" "$build/bin/kaito.exe" "$corpus" "$large" \
+  "$build/bench-create" "${KAITO_BENCH_RUNS:-3}"
 
 echo
-echo "== peak memory on the largest corpus file =="
-largest="$(cut -f2 "$manifest" | xargs ls -S | head -n 1)"
-work="$(mktemp -d)"
-trap 'rm -rf "$work"' EXIT
-peak() {  # prints the maximum resident set size of the command, in KiB
-  /usr/bin/time -v "$@" 2>&1 >/dev/null | sed -n 's/.*Maximum resident set size (kbytes): //p'
-}
-echo "file: $largest ($(stat -c %s "$largest") bytes)"
-echo "kaito create -q (level 6): $(peak "$build/bin/kaito" create -q -o "$work/a.exe" "$largest") KiB"
-echo "kaito create -q --level 9: $(peak "$build/bin/kaito" create -q --level 9 -o "$work/b.exe" "$largest") KiB"
-mkdir -p "$work/out"
-echo "kaito extract --quiet (level 9 file): $(peak "$build/bin/kaito" extract "$work/b.exe" -C "$work/out" --quiet) KiB"
+echo "== stub =="
+echo "build/bin/kaito-stub.exe: $(stat -c %s "$build/bin/kaito-stub.exe") bytes"

@@ -11,9 +11,6 @@ constexpr uint32_t kLiteralCount = 256;
 // First numbers below 256 are literals; from 256 on they are match distances.
 constexpr uint32_t kFirstMatchCode = 256;
 constexpr uint32_t kMinMatchLength = 3;
-// Limits of blocks as produced: an 8 KiB window and matches of 3..512 bytes.
-constexpr uint32_t kMaxDistance = 8191;
-constexpr uint32_t kMaxMatchLength = 512;
 // The largest class a 32-bit number can have (30 one-bits, then a zero); a
 // longer prefix starts a number of 2^32 - 2 or more, which no block can use.
 constexpr int kMaxCodeClass = 31;

@@ -239,11 +239,11 @@ TEST(BlockDifferential, NumbersAroundTheFastLoopsClassLimitDecodeAlike) {
       BitWriter bits;
       bits.Literal(7);
       // Output enough for any of the distances: one long run, in matches of
-      // at most 512 bytes, as the encoder would write it.
+      // 512 bytes, so that the fast loop has many tokens before the one tested.
       uint32_t produced = 1;
       while (produced < 70000) {
-        bits.Match(1, kMaxMatchLength);
-        produced += kMaxMatchLength;
+        bits.Match(1, 512);
+        produced += 512;
       }
       for (int i = 0; i < 50; ++i, ++produced) bits.Literal(static_cast<uint32_t>(random() % 256));
       const uint32_t distance = asLength ? 1 + static_cast<uint32_t>(random() % 8000) : number - kFirstMatchCode;

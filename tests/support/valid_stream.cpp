@@ -58,8 +58,8 @@ ModelStream RandomValidStream(std::mt19937& random, uint32_t size) {
     switch (kind) {
       case 3: distance = 1; length = 3 + below(2000); break;
       case 4: distance = 1 + below(std::min(produced, 7u)); length = 3 + below(300); break;
-      case 5: distance = 1 + below(std::min(produced, kMaxDistance)); length = kMaxMatchLength; break;
-      case 6: distance = std::min(produced, kMaxDistance); length = 3 + below(40); break;
+      case 5: distance = produced; length = std::max(produced, 3u); break;  // everything so far again
+      case 6: distance = produced; length = 3 + below(40); break;   // back to byte 0
       case 7: distance = 1 + below(produced); length = 3 + below(70000); break;
       case 8: distance = 8 + below(9); length = 3 + below(30); break;  // just wide enough to copy by 8
       case 9: distance = 1 + below(produced); length = remaining; break;

@@ -39,9 +39,9 @@ class ModelStream {
 
 // A valid stream of exactly `size` decoded bytes through a permuted table,
 // with tokens our encoder would never write: long distance-1 runs, periods of
-// 2..7 bytes, the longest and the farthest matches of blocks as produced and
-// matches far beyond both, literal bursts, and a last match that ends
-// exactly at the output's end.
+// 2..7 bytes, matches back to the first byte (short, and copying everything
+// so far again), literal bursts, and a last match that ends exactly at the
+// output's end.
 ModelStream RandomValidStream(std::mt19937& random, uint32_t size);
 
 // A literal table that is a permutation drawn from `random`.

@@ -63,10 +63,11 @@ std::vector<Sample> Samples() {
   s.push_back({"random", RandomBytes(50000, 2)});
   s.push_back({"text", WordySample(200000, 3)});
   s.push_back({"word list", WordList(150000, 7)});
-  // Repeats at exactly the largest distance, and just beyond the window.
-  s.push_back({"period 8191", Repeated(RandomBytes(8191, 4), 40000)});
-  s.push_back({"period 8192", Repeated(RandomBytes(8192, 5), 40000)});
-  s.push_back({"period 9000", Repeated(RandomBytes(9000, 6), 40000)});
+  // Repeats at the smaller levels' farthest distance and beyond it, and a
+  // repeat longer than 65,535 bytes (numbers of class 17 and more).
+  s.push_back({"period 65535", Repeated(RandomBytes(65535, 4), 80000)});
+  s.push_back({"period 70000", Repeated(RandomBytes(70000, 6), 230000)});
+  s.push_back({"run of 300000", std::vector<uint8_t>(300000, 0xFF)});
   s.push_back({"all byte values", [] {
                  std::vector<uint8_t> v;
                  for (int i = 0; i < 4096; ++i) v.push_back(static_cast<uint8_t>(i * 7 + i / 256));
@@ -104,14 +105,47 @@ TEST(BlockEncoder, EmptyDataMakesAnEmptyBlock) {
   EXPECT_TRUE(seen.empty());
 }
 
-TEST(BlockEncoder, RepeatsWithinTheWindowAreFound) {
-  // Data that repeats at the largest distance shrinks; beyond it, it cannot.
-  for (int level : {1, 6, 9}) {
-    std::vector<uint8_t> near = Repeated(RandomBytes(8191, 4), 40000);
-    std::vector<uint8_t> far = Repeated(RandomBytes(9000, 6), 40000);
-    EXPECT_LT(EncodeBlock(near.data(), near.size(), level).size(), 16000u) << level;
-    EXPECT_GT(EncodeBlock(far.data(), far.size(), level).size(), 39000u) << level;
+TEST(BlockEncoder, RepeatsAreFoundAsFarBackAsTheWindowAndNoFurther) {
+  // Random bytes, then their first 40,000 again: from the farthest distance
+  // of the level's window, and from one byte further.  (Level 9's window of
+  // 16 MiB would take too long here; the next test reaches into it.)
+  for (int level = kFastestLevel; level < kBestLevel; ++level) {
+    SCOPED_TRACE("level " + std::to_string(level));
+    const uint32_t farthest = (uint32_t{1} << LevelSettings(level).search.windowLog) - 1;
+    size_t blockSize[2];
+    for (uint32_t beyond : {0u, 1u}) {
+      std::vector<uint8_t> data = RandomBytes(farthest + beyond, static_cast<uint32_t>(level));
+      data.insert(data.end(), data.begin(), data.begin() + 40000);
+      std::vector<uint8_t> block = EncodeBlock(data.data(), data.size(), level);
+      std::vector<uint8_t> seen;
+      block_rules::Reach reach;
+      ASSERT_EQ(block_rules::Check(block, &seen, &reach), "");
+      if (beyond == 0)
+        EXPECT_EQ(reach.farthest, farthest);
+      else
+        EXPECT_LE(reach.farthest, farthest);
+      blockSize[beyond] = block.size();
+    }
+    // Found, the repeat costs a few bits; missed, it costs its random bytes.
+    EXPECT_LT(blockSize[0] + 40000, blockSize[1]);
   }
+}
+
+TEST(BlockEncoder, BestLevelReachesMegabytesBackWithLongMatches) {
+  // 3 MiB of random bytes, then their first 1,200,000 again: matches from
+  // 3 MiB back (a distance number of class 21), across the end of the
+  // parse's first 4 MiB piece, the one before it 1 MiB long (class 19).
+  std::vector<uint8_t> data = RandomBytes(3 << 20, 31);
+  data.insert(data.end(), data.begin(), data.begin() + 1200000);
+  std::vector<uint8_t> block = EncodeBlock(data.data(), data.size(), kBestLevel);
+  std::vector<uint8_t> seen;
+  block_rules::Reach reach;
+  ASSERT_EQ(block_rules::Check(block, &seen, &reach), "");
+  EXPECT_TRUE(seen == data);
+  EXPECT_EQ(reach.farthest, 3u << 20);
+  EXPECT_EQ(reach.longest, 1u << 20);
+  // The copy costs a few matches, not its bytes again.
+  EXPECT_LT(block.size(), EncodeBlock(data.data(), 3 << 20, kBestLevel).size() + 1000);
 }
 
 TEST(BlockEncoder, OptimalParseIsNeverWorseThanTheGreedyLevels) {

@@ -1,10 +1,12 @@
 // A test-side reader of produced blocks, written apart from the decoder, that
-// checks every rule a produced block keeps: magic, sizes, a literal table that
-// is a permutation ranked by falling byte frequency, distances 1..8191 that
-// never reach before the start, lengths 3..512, tokens ending exactly at the
+// checks every rule a produced block keeps: magic, sizes, a literal table
+// that is a permutation ranked by falling count of literal tokens (ties by
+// falling count of the byte in the decoded data), distances that never reach
+// before the start, lengths of 3 or more, tokens ending exactly at the
 // decoded size, and a zero-filled, fully used last byte.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -16,9 +18,16 @@ namespace block_rules {
 
 inline uint32_t U32(const uint8_t* p) { return p[0] | p[1] << 8 | p[2] << 16 | uint32_t{p[3]} << 24; }
 
+// The farthest distance and the longest length among a block's matches.
+struct Reach {
+  uint64_t farthest = 0;
+  uint64_t longest = 0;
+};
+
 // Empty when every rule holds; otherwise the first broken rule.  On success
-// *decoded holds the block's bytes as this reader understands them.
-inline std::string Check(const std::vector<uint8_t>& block, std::vector<uint8_t>* decoded) {
+// *decoded holds the block's bytes as this reader understands them, and
+// *reach (when given) how far its matches go.
+inline std::string Check(const std::vector<uint8_t>& block, std::vector<uint8_t>* decoded, Reach* reach = nullptr) {
   if (block.size() < 268) return "shorter than the header";
   if (std::memcmp(block.data(), "QZC\x1A", 4) != 0) return "bad magic";
   uint32_t decodedSize = U32(&block[4]);
@@ -31,31 +40,36 @@ inline std::string Check(const std::vector<uint8_t>& block, std::vector<uint8_t>
     seen[table[r]] = true;
   }
   decoded->clear();
+  Reach found;
+  uint64_t literalCounts[256] = {};
   testsupport::NumberCodeReader bits(block.data() + 268, streamSize);
   while (decoded->size() < decodedSize) {
-    uint64_t first;
-    if (!bits.Number(&first)) return "stream ends early";
-    if (first < 256) {
-      decoded->push_back(table[first]);
+    testsupport::StreamToken token;
+    if (!testsupport::ReadToken(bits, &token)) return "stream ends inside a token";
+    if (token.IsLiteral()) {
+      decoded->push_back(table[token.first]);
+      ++literalCounts[table[token.first]];
       continue;
     }
-    uint64_t second;
-    if (!bits.Number(&second)) return "stream ends inside a match";
-    if (first - 256 < 1 || first - 256 > 8191) return "distance outside 1..8191";
-    const size_t distance = static_cast<size_t>(first - 256);
-    const uint64_t length = second + 3;
-    if (distance > decoded->size()) return "distance reaches before the start";
-    if (length > 512) return "length over 512";
-    if (length > decodedSize - decoded->size()) return "match runs past the decoded size";
-    for (uint64_t i = 0; i < length; ++i) decoded->push_back((*decoded)[decoded->size() - distance]);
+    if (!testsupport::MatchReachesOutput(token, decoded->size())) return "distance 0 or before the start";
+    if (token.length > decodedSize - decoded->size()) return "match runs past the decoded size";
+    found.farthest = std::max(found.farthest, token.distance);
+    found.longest = std::max(found.longest, token.length);
+    const size_t distance = static_cast<size_t>(token.distance);
+    for (uint64_t i = 0; i < token.length; ++i) decoded->push_back((*decoded)[decoded->size() - distance]);
   }
   if ((bits.position() + 7) / 8 != streamSize) return "stream has unused bytes at its end";
   for (uint64_t bit = 0; bits.Bit(&bit);)
     if (bit != 0) return "fill bits of the last byte are not zero";
-  uint64_t counts[256] = {};
-  for (uint8_t b : *decoded) ++counts[b];
-  for (int r = 0; r + 1 < 256; ++r)
-    if (counts[table[r]] < counts[table[r + 1]]) return "literal table not ranked by falling frequency";
+  uint64_t dataCounts[256] = {};
+  for (uint8_t b : *decoded) ++dataCounts[b];
+  for (int r = 0; r + 1 < 256; ++r) {
+    const uint8_t a = table[r], b = table[r + 1];
+    if (literalCounts[a] < literalCounts[b]) return "literal table not ranked by falling literal count";
+    if (literalCounts[a] == literalCounts[b] && dataCounts[a] < dataCounts[b])
+      return "literal table ties not ranked by falling byte count";
+  }
+  if (reach != nullptr) *reach = found;
   return std::string();
 }
 

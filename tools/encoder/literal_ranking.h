@@ -1,5 +1,5 @@
-// The literal table of a block: every byte value once, the most frequent byte
-// of the data first, so frequent bytes get the shortest literal codes.
+// The literal table of a block: every byte value once, the byte with the most
+// literals first, so frequent literals get the shortest codes.
 #pragma once
 
 #include <array>
@@ -9,7 +9,16 @@
 struct LiteralRanking {
   std::array<uint8_t, 256> table;       // table[r]: the byte of literal number r
   std::array<uint8_t, 256> rankOfByte;  // the inverse: the literal number of a byte
+
+  bool operator==(const LiteralRanking& other) const { return table == other.table; }
 };
 
-// Ranks bytes by falling frequency in `data`; ties go to the smaller byte value.
-LiteralRanking RankLiterals(const uint8_t* data, size_t size);
+using ByteCounts = std::array<uint64_t, 256>;
+
+// How often each byte value occurs in `data`.
+ByteCounts CountBytes(const uint8_t* data, size_t size);
+
+// Ranks bytes by falling literal count; ties go to the byte more frequent in
+// the data (`dataCounts`), then to the smaller byte value.  Before any parse,
+// with no literal counts, the data's own frequencies decide.
+LiteralRanking RankLiterals(const ByteCounts& literalCounts, const ByteCounts& dataCounts);

@@ -1,9 +1,9 @@
-// Hash chains over the format's 8 KiB window, for the greedy and lazy levels.
-// Positions are chained by a hash of their first 4 bytes, nearest first; a
-// second, chainless table remembers the nearest position for each 3-byte hash,
-// since a 3-byte match can pay off where literals are dear (binary data).
-// Every position is inserted once, in order; a search never looks further
-// back than the largest distance.
+// Hash chains over a window of up to the whole data, for the greedy and lazy
+// levels.  Positions are chained by a hash of their first 4 bytes, nearest
+// first; a second, chainless table remembers the nearest position for each
+// 3-byte hash, since a 3-byte match can pay off where literals are dear
+// (binary data).  Every position is inserted once, in order; a search never
+// looks further back than the window.
 #pragma once
 
 #include <cstddef>
@@ -18,6 +18,11 @@
 // where long matches are common (HTML), longer ones are worth finding.
 constexpr uint32_t kDeepLength = 12;
 
+// The longest match the chains report: a longer repeat costs a new match
+// (about 40 bits) per 64 KiB, and the savings the greedy parser weighs, in
+// bits, stay far inside 32 bits.
+constexpr uint32_t kLongestChainMatch = uint32_t{1} << 16;
+
 struct Match {
   uint32_t length;
   uint32_t distance;
@@ -25,7 +30,11 @@ struct Match {
 
 class MatchFinder {
  public:
-  MatchFinder(const uint8_t* data, size_t size);
+  // Distances reach up to 2^windowLog - 1 (or back to the data's first
+  // byte); the chains take 4 bytes per position of the window or of the
+  // data, whichever is smaller.
+  // Matches are at most `longestMatch` long (at most kLongestChainMatch).
+  MatchFinder(const uint8_t* data, size_t size, uint32_t windowLog, uint32_t longestMatch);
 
   // Inserts `pos`; positions must be inserted in increasing order, each once.
   void Insert(size_t pos) { Link(pos); }
@@ -36,7 +45,7 @@ class MatchFinder {
   void InsertInsideRepeat(size_t pos) {
     if (size_ - pos < 4) return;
     uint32_t h = (Load32(data_ + pos) * 2654435761u) >> (32 - hashBits_);
-    previous_[pos & (kWindowSlots - 1)] = head_[h];
+    previous_[pos & maxDistance_] = head_[h];
     head_[h] = static_cast<uint32_t>(pos);
   }
 
@@ -52,8 +61,7 @@ class MatchFinder {
                     uint32_t shorter = kMinMatchLength - 1, uint32_t deeper = 0);
 
  private:
-  static constexpr int kMostHashBits = 15;
-  static constexpr uint32_t kWindowSlots = 8192;  // > kMaxDistance, a power of two
+  static constexpr int kMostHashBits = 16;
   static constexpr uint32_t kNone = 0xFFFFFFFFu;
 
   // Links `pos` into its chain; answers the chain's previous head and, in
@@ -70,7 +78,7 @@ class MatchFinder {
     if (left < 4) return kNone;
     uint32_t h = (four * 2654435761u) >> (32 - hashBits_);
     uint32_t first = head_[h];
-    previous_[pos & (kWindowSlots - 1)] = first;
+    previous_[pos & maxDistance_] = first;
     head_[h] = static_cast<uint32_t>(pos);
     return first;
   }
@@ -85,9 +93,11 @@ class MatchFinder {
 
   const uint8_t* data_;
   size_t size_;
+  uint32_t maxDistance_;            // the window's size less one: a mask of slot numbers
+  uint32_t longestMatch_;
   int hashBits_;                    // of both tables: fewer for small data
   std::vector<uint32_t> head_;
-  std::vector<uint32_t> previous_;  // indexed by position modulo kWindowSlots
+  std::vector<uint32_t> previous_;  // indexed by position modulo the window
   std::vector<uint32_t> short_;     // per 3-byte hash: the newest position
 };
 
@@ -97,10 +107,10 @@ void MatchFinder::VisitMatches(size_t pos, uint32_t depth, uint32_t niceLength, 
   uint32_t nearest3;
   uint32_t candidate = Link(pos, &nearest3);
   if (nearest3 == kNone && candidate == kNone) return;
-  uint32_t limit = static_cast<uint32_t>(kMaxMatchLength < size_ - pos ? kMaxMatchLength : size_ - pos);
+  uint32_t limit = static_cast<uint32_t>(longestMatch_ < size_ - pos ? longestMatch_ : size_ - pos);
   const uint8_t* current = data_ + pos;
   // A 3-byte match from the short table, when it is one and is near enough.
-  if (shorter < kMinMatchLength && nearest3 != kNone && pos - nearest3 <= kMaxDistance &&
+  if (shorter < kMinMatchLength && nearest3 != kNone && pos - nearest3 <= maxDistance_ &&
       std::memcmp(data_ + nearest3, current, 3) == 0)
     visit(uint32_t{3}, static_cast<uint32_t>(pos - nearest3));
   // Chain candidates: one can beat `best` only if it agrees on the 4 bytes
@@ -109,7 +119,7 @@ void MatchFinder::VisitMatches(size_t pos, uint32_t depth, uint32_t niceLength, 
   if (best >= limit) return;
   while (candidate != kNone && depth-- > 0) {
     size_t distance = pos - candidate;
-    if (distance > kMaxDistance) break;
+    if (distance > maxDistance_) break;
     const uint8_t* earlier = data_ + candidate;
     if (Load32(earlier + best - 3) == Load32(current + best - 3)) {
       uint32_t length = CommonLength(earlier, current, limit);
@@ -120,6 +130,6 @@ void MatchFinder::VisitMatches(size_t pos, uint32_t depth, uint32_t niceLength, 
         if (length >= niceLength || length == limit) break;
       }
     }
-    candidate = previous_[candidate & (kWindowSlots - 1)];
+    candidate = previous_[candidate & maxDistance_];
   }
 }

@@ -23,14 +23,21 @@ uint32_t Hash4(const uint8_t* p, int bits) { return (Load32(p) * 2654435761u) >>
 
 }  // namespace
 
-TreeMatchFinder::TreeMatchFinder(const uint8_t* data, size_t size, uint32_t depth)
-    : data_(data), size_(size), depth_(depth), hashBits_(HashBitsFor(size, kMostHashBits)),
+TreeMatchFinder::TreeMatchFinder(const uint8_t* data, size_t size, uint32_t windowLog, uint32_t longestMatch,
+                                 uint32_t depth, uint32_t keyLength)
+    : data_(data), size_(size), depth_(depth), keyLength_(std::min(keyLength, longestMatch)),
+      longestMatch_(longestMatch),
+      maxDistance_(static_cast<uint32_t>((uint64_t{1} << windowLog) - 1)),
+      hashBits_(HashBitsFor(std::min<size_t>(size, maxDistance_), kMostHashBits)),
       shortHashBits_(HashBitsFor(size, kMostShortHashBits)), root_(size_t{1} << hashBits_, kNone),
-      links_(2 * kWindowSlots, kNone), nearest3_(size_t{1} << shortHashBits_, kNone) {}
+      links_(2 * std::min<size_t>(size_t{maxDistance_} + 1, size), kNone),
+      nearest3_(size_t{1} << shortHashBits_, kNone) {}
 
 size_t TreeMatchFinder::Insert(size_t pos, Match* out) {
-  uint32_t limit = static_cast<uint32_t>(std::min<size_t>(kMaxMatchLength, size_ - pos));
-  if (limit < kMinMatchLength) return 0;  // no match starts here, and none is searched later
+  if (size_ - pos < kMinMatchLength) return 0;  // no match starts here, and none is searched later
+  // The bytes a match may cover.
+  const uint32_t remaining = static_cast<uint32_t>(std::min<size_t>(longestMatch_, size_ - pos));
+  uint32_t limit = static_cast<uint32_t>(std::min<size_t>(keyLength_, remaining));
   const uint8_t* current = data_ + pos;
   if (limit > 4) {
     // The next position's tree roots are fetched while this one is walked.
@@ -43,9 +50,9 @@ size_t TreeMatchFinder::Insert(size_t pos, Match* out) {
   uint32_t h3 = Hash3(current, shortHashBits_);
   uint32_t near3 = nearest3_[h3];
   nearest3_[h3] = static_cast<uint32_t>(pos);
-  if (out && near3 != kNone && pos - near3 <= kMaxDistance && std::memcmp(data_ + near3, current, 3) == 0)
+  if (out && near3 != kNone && pos - near3 <= maxDistance_ && std::memcmp(data_ + near3, current, 3) == 0)
     out[count++] = Match{kMinMatchLength, static_cast<uint32_t>(pos - near3)};
-  if (limit < 4) return count;
+  if (size_ - pos < 4) return count;
   uint32_t h = Hash4(current, hashBits_);
   uint32_t candidate = root_[h];
   root_[h] = static_cast<uint32_t>(pos);
@@ -54,31 +61,34 @@ size_t TreeMatchFinder::Insert(size_t pos, Match* out) {
   // on its smaller side, nodes above on its larger side.  `smallerLink` is the
   // link where the next smaller node goes; it and the bytes every node on that
   // side shares with `current` (`smallerCommon`) only grow as the walk goes on.
-  uint32_t slot = static_cast<uint32_t>(pos) & (kWindowSlots - 1);
+  uint32_t slot = static_cast<uint32_t>(pos) & maxDistance_;
   uint32_t* links = links_.data();
-  uint32_t* smallerLink = &links[2 * slot];
-  uint32_t* largerLink = &links[2 * slot + 1];
+  uint32_t* smallerLink = &links[2 * size_t{slot}];
+  uint32_t* largerLink = &links[2 * size_t{slot} + 1];
   uint32_t smallerCommon = 0, largerCommon = 0;
   uint32_t best = kMinMatchLength;
   for (uint32_t visits = depth_;; --visits) {
     // Nodes are older than their parents: once one is out of the window, so
     // is everything below it, and its slot may already be reused.
-    if (candidate == kNone || pos - candidate > kMaxDistance || visits == 0) {
+    if (candidate == kNone || pos - candidate > maxDistance_ || visits == 0) {
       *smallerLink = kNone;
       *largerLink = kNone;
       break;
     }
+    uint32_t* pair = &links[2 * size_t{candidate & maxDistance_}];
     const uint8_t* earlier = data_ + candidate;
     uint32_t known = std::min(smallerCommon, largerCommon);
     uint32_t length = known + CommonLength(earlier + known, current + known, limit - known);
-    uint32_t* pair = &links[2 * (candidate & (kWindowSlots - 1))];
     if (length > best) {
       best = length;
       if (out) out[count++] = Match{length, static_cast<uint32_t>(pos - candidate)};
       if (length == limit) {
-        // Equal as far as keys go: the new node replaces it, taking its subtrees.
+        // Equal as far as keys go: the new node replaces it, taking its
+        // subtrees.  The match itself may go on well past the key.
         *smallerLink = pair[0];
         *largerLink = pair[1];
+        if (out && limit < remaining)
+          out[count - 1].length += CommonLength(earlier + limit, current + limit, remaining - limit);
         break;
       }
     }
