@@ -113,17 +113,6 @@ TEST_F(FollowUpLaunchTest, ChildGetsTheCommandLineAndStartsInDestDir) {
   EXPECT_EQ(record.commandLine.back(), '"') << "no trailing space without arguments";
 }
 
-// The program's exit code comes back whole (3010: restart needed), and the
-// stub's own "--" arguments follow the archive's.
-TEST_F(FollowUpLaunchTest, ExitCodeAndExtraArgumentsPassThrough) {
-  SetFollowUp("WINDOWED.EXE", "-s");
-  ASSERT_TRUE(LaunchFollowUp("--exit=3010 \"two words\"", false, &exitCode));
-  EXPECT_EQ(exitCode, 3010u);
-  Record record = ReadRecord(destination);
-  EXPECT_EQ(record.commandLine,
-            Compose(DestDir, "WINDOWED.EXE", programPath, "-s", "--exit=3010 \"two words\""));
-}
-
 TEST_F(FollowUpLaunchTest, ProgramInSubfolderRunsInDestDir) {
   SetFollowUp("SUB\\SETUP.EXE", "/x");
   ASSERT_TRUE(Launch());
